@@ -1,0 +1,161 @@
+// The main window TMain: its control tree, its timers and the handlers of the browser shell.
+// The handlers live beside their subsystems: shell/ (start-up, tab set, browser events, page
+// watcher) and member/ (login, generated pages).
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "platform/document.h"
+#include "platform/services.h"
+#include "platform/web_browser.h"
+#include "ui/control.h"
+#include "ui/form.h"
+#include "ui/timer.h"
+
+namespace mirabo {
+
+class Program;
+
+// The caption an address gives a program tab that has none yet; empty when it says nothing.
+std::string CaptionFromAddress(const std::string& address);
+
+class TMain : public ui::Form {
+ public:
+  static constexpr int kPageLimit = 32;
+  static constexpr int kSiteSlot = 0;
+  static constexpr int kHomeSlot = 1;
+
+  explicit TMain(Program& program);  // builds the window and runs FormCreate
+  ~TMain() override;
+
+  Program& program() { return prog_; }
+
+  // --- controls (the form's own names) ---
+  ui::Panel* MainArea;
+  ui::Panel* Panel1;
+  ui::Panel* BasePanel;
+  ui::GroupBox* TabPanel;
+  ui::Button* PageAdd;
+  ui::Button* PageClose;
+  ui::CheckBox* cbTabLock;
+  ui::GroupBox* LoginPanel;
+  ui::Button* ShowLogMng;
+  ui::GroupBox* NaviPanel;
+  ui::Button* NaviBack;
+  ui::Button* NaviNext;
+  ui::GroupBox* TeikeiPanel;
+  std::array<ui::Button*, 6> TeikeiButtons;  // F1 .. F6
+  ui::Panel* SizeCtrlPanel;
+  ui::Button* Button1;
+  ui::Panel* ExPanel;
+  ui::Panel* AddInPanel;
+  ui::StatusBar* SB;
+  ui::PageControl* ScreenTab;
+  ui::TabSheet* TabSheetHobnest;
+  ui::TabSheet* TabSheetMyHome;
+  platform::WebBrowser* WB2;
+  platform::WebBrowser* WB3;
+
+  // --- menus ---
+  ui::Menu* MainMenu1;
+  ui::Menu* PopupMenu1;
+  ui::MenuItem* Exit1;
+  ui::MenuItem* Exit2;
+  ui::MenuItem* Skin1;
+  ui::MenuItem* N13;  // online status, main menu
+  ui::MenuItem* N14;  // online status, popup menu
+
+  // --- timers ---
+  std::unique_ptr<ui::Timer> InitTimer;  // destroyed after its one tick
+  ui::Timer IdleTimer;
+  ui::Timer versionCheckTimer;
+  ui::Timer IconActionTimer;
+  ui::Timer WalkTimer;
+  ui::Timer StatTimer;
+  ui::Timer SleepTimer;
+
+  // --- the tab set ---
+  std::array<platform::WebBrowser*, kPageLimit> BrowserSlots{};
+  platform::WebBrowser* RetiredBrowser = nullptr;
+  bool StatusActive = false;  // the status writer's fields, kept on its browser by RemoveTab
+  int StatusSlot = -1;
+  bool WalkRunning = false;  // the walkthrough's fields, likewise
+  bool WalkCollecting = false;
+  int WalkSlot = -1;
+
+  // --- the sleep watch ---
+  platform::Point LastCursorPos{9999, 9999};
+  int NoMouseMinutes = 0;
+
+  // --- start-up and shut-down ---
+  void InitTimerTimer();
+  void FormClose();
+  void ExitClick();
+
+  // --- tab set ---
+  int FindBlankWB();
+  int SlotOfBrowser(const platform::WebBrowser* browser) const;
+  int SlotOfSheet(const ui::TabSheet* sheet) const;
+  // caller: the handler name for the allocation messages; browser_failure: the caller's own
+  // message when the browser cannot be created (empty: none), with its caption.
+  int OpenTab(const std::string& first_address, bool activate, const std::string& caller,
+              const std::string& browser_failure = {}, const std::string& failure_caption = {});
+  void RemoveTab(int slot);
+  void DoNewTabExecute();
+  void DoDeleteTabExecute();
+  void BeforeDoDeleteExecute();
+  void DoTabLockCheckExecute();
+  void ScreenTabChange();
+  void UpdatePageClose();  // the close button's derived state
+  bool TabLocked() const { return cbTabLock->checked(); }
+  platform::WebBrowser* ActiveBrowser();  // the browser of the active tab, or null
+  std::string MemberHomepage() const;     // the own homepage address
+  std::string HomepageOf(const std::string& id) const;
+
+  // --- browser events ---
+  void WBBeforeNavigate2(platform::WebBrowser& sender, const std::string& url, bool& cancel);
+  void WBNewWindow2(platform::WebBrowser& sender, platform::WebBrowser*& new_window, bool& cancel);
+  void WBNewWindow2b(platform::WebBrowser& sender, platform::WebBrowser*& new_window,
+                     bool& cancel);
+  void WBTitleChange(platform::WebBrowser& sender, const std::string& title);
+  void WBProgressChange(platform::WebBrowser& sender, int progress, int progress_max);
+  void WBDocumentComplete(platform::WebBrowser& sender, platform::Document* document,
+                          const std::string& url);
+  void GoBackClick();
+  void GoNextClick();
+
+  // --- page watcher ---
+  void IdleTimerTimer();
+  void ScanFrames(platform::Document* document);
+
+  // --- login panel ---
+  void ShowLogMngClick();
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  void BuildActions();
+  void FormCreate();
+  // Which handlers a browser carries: the two designed browsers have a few; a tab from OpenTab
+  // opens new windows in place; every other browser opens them as new tabs.
+  enum class HandlerSet { SiteDesign, HomeDesign, OpenTab, Full };
+  // Creates a browser on the sheet with the handlers of `set`; null when it cannot be made.
+  platform::WebBrowser* CreateBrowser(ui::TabSheet* sheet, HandlerSet set,
+                                      platform::WebBrowser* related_to = nullptr);
+  void Bind(platform::WebBrowser* browser, HandlerSet set);
+  ui::TabSheet* NewSheet();
+  ui::TabSheet* SheetOf(const platform::WebBrowser* browser) const;
+  void RemoveSlot(int slot);        // RemoveTab's table steps
+  void DestroyTab(int slot_gone, platform::WebBrowser* browser);
+  bool IsStatusBrowser(const platform::WebBrowser* browser) const;
+  void BringToFront(ui::TabSheet* sheet, const platform::WebBrowser& sender);
+  void CheckBrowsers();
+  bool ReplaceFixedBrowser(int slot);
+
+  Program& prog_;
+  int browser_serial_ = 0;
+};
+
+}  // namespace mirabo

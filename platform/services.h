@@ -1,0 +1,59 @@
+// The services the programs ask of the platform, besides the controls and the loop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+struct LocalTime {
+  int year = 2000, month = 1, day = 1;  // month 1..12
+  int hour = 0, minute = 0, second = 0;
+  int weekday = 0;  // 0 = Sunday
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual std::int64_t NowMs() = 0;  // monotonic
+  virtual LocalTime Local() = 0;
+  // A plain wait on the GUI thread: nothing else runs meanwhile.
+  virtual void Sleep(int ms) = 0;
+};
+
+enum class Buttons { Ok, OkCancel, YesNo };
+enum class Answer { Ok, Cancel, Yes, No };
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // A message box in a nested loop (timers keep firing).
+  virtual Answer MessageBox(const std::string& text, const std::string& caption,
+                            Buttons buttons = Buttons::Ok) = 0;
+  // An input box; the answer, or empty when cancelled.
+  virtual std::string InputBox(const std::string& caption, const std::string& prompt,
+                               const std::string& default_text) = 0;
+};
+
+struct Point {
+  std::int32_t x = 0, y = 0;
+  bool operator==(const Point&) const = default;
+};
+
+class Pointer {
+ public:
+  virtual ~Pointer() = default;
+  virtual Point CursorPos() = 0;  // screen coordinates
+  virtual int ScreenWidth() = 0;
+  virtual int ScreenHeight() = 0;
+};
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // Starts a program with parameters in the current folder, or opens anything else (an
+  // address, a document) with the desktop's default application. false when it failed.
+  virtual bool Open(const std::string& target, const std::string& parameters) = 0;
+};
+
+}  // namespace platform
