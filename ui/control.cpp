@@ -209,6 +209,74 @@ void Edit::SetReadOnly(bool on) {
   Changed(Prop::ReadOnly);
 }
 
+void Edit::SetBorder(bool on) {
+  border_ = on;
+  Changed(Prop::Style);
+}
+
+void ListBox::AddItem(const std::string& s) {
+  items_.push_back(s);
+  Changed(Prop::Items);
+}
+
+void ListBox::SetItem(int i, const std::string& s) {
+  if (i < 0 || i >= count() || items_[i] == s) return;
+  items_[i] = s;
+  Changed(Prop::Items);
+}
+
+void ListBox::Clear() {
+  items_.clear();
+  item_index_ = -1;
+  Changed(Prop::Items);
+}
+
+void ListBox::SetItemIndex(int i) {
+  if (i < 0 || i >= count()) i = -1;
+  if (i == item_index_) return;
+  item_index_ = i;
+  Changed(Prop::ItemIndex);
+}
+
+std::string ListBox::SelectedText() const {
+  return item_index_ < 0 ? std::string() : items_[item_index_];
+}
+
+void ListBox::SetItemHeight(int h) {
+  item_height_ = h;
+  Changed(Prop::Items);
+}
+
+void ListBox::UserSelect(int i) {
+  if (!enabled()) return;
+  SetItemIndex(i);
+  Click();
+}
+
+void Gauge::SetRange(int min_value, int max_value) {
+  min_ = min_value;
+  max_ = std::max(min_value, max_value);
+  progress_ = std::clamp(progress_, min_, max_);
+  Changed(Prop::Progress);
+}
+
+void Gauge::SetProgress(int v) {
+  v = std::clamp(v, min_, max_);
+  if (v == progress_) return;
+  progress_ = v;
+  Changed(Prop::Progress);
+}
+
+int Gauge::PercentDone() const {
+  if (max_ == min_) return 0;
+  return static_cast<int>((static_cast<long long>(progress_ - min_) * 100) / (max_ - min_));
+}
+
+void Gauge::SetForeColor(const Color& c) {
+  fore_ = c;
+  Changed(Prop::Color);
+}
+
 void StatusBar::SetPanelCount(int n) {
   panels_.resize(n);
   Changed(Prop::Panels);

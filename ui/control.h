@@ -58,6 +58,8 @@ enum class Prop {
   Style,
   Default,
   Focus,
+  ItemIndex,  // the selected item of a list box
+  Progress,   // a gauge's position or range
 };
 
 // The renderer's side of one control.
@@ -235,12 +237,16 @@ class Edit : public Control {
   void SetMaxLength(int n);
   bool read_only() const { return read_only_; }
   void SetReadOnly(bool on);
+  // The sunken frame round the text (on by default).
+  bool border() const { return border_; }
+  void SetBorder(bool on);
   std::function<void()> OnChange;
 
  private:
   char password_char_ = 0;
   int max_length_ = 0;
   bool read_only_ = false;
+  bool border_ = true;
 };
 
 // A multi-line edit box; lines are CR LF separated in its text.
@@ -265,6 +271,56 @@ class StatusBar : public Control {
 
  private:
   std::vector<PanelInfo> panels_;
+};
+
+// A list of text items, at most one of them selected. A click by the user selects an item and
+// raises OnClick.
+class ListBox : public Control {
+ public:
+  ListBox(Control* parent, std::string name) : Control(parent, Kind::ListBox, std::move(name)) {}
+  const std::vector<std::string>& items() const { return items_; }
+  int count() const { return static_cast<int>(items_.size()); }
+  void AddItem(const std::string& s);
+  // Replaces the text of item i (nothing when there is no such item).
+  void SetItem(int i, const std::string& s);
+  // Removes every item; nothing is selected afterwards.
+  void Clear();
+  // The selected item, -1 when none.
+  int item_index() const { return item_index_; }
+  // Selects item i (-1 or an index out of range: none). Raises no event.
+  void SetItemIndex(int i);
+  // The text of the selected item; empty when none is selected.
+  std::string SelectedText() const;
+  int item_height() const { return item_height_; }
+  void SetItemHeight(int h);
+  // The user clicked item i: it becomes the selected one, then OnClick runs (when enabled).
+  void UserSelect(int i);
+
+ private:
+  std::vector<std::string> items_;
+  int item_index_ = -1;
+  int item_height_ = 13;
+};
+
+// A horizontal bar that fills from its minimum to its maximum and shows how far it is as a
+// percentage. Its colour is the background; the filled part has the fore colour.
+class Gauge : public Control {
+ public:
+  Gauge(Control* parent, std::string name) : Control(parent, Kind::Gauge, std::move(name)) {}
+  int min_value() const { return min_; }
+  int max_value() const { return max_; }
+  void SetRange(int min_value, int max_value);
+  int progress() const { return progress_; }
+  // Kept inside the range.
+  void SetProgress(int v);
+  // The filled share in whole percent, as the bar's text shows it.
+  int PercentDone() const;
+  const Color& fore_color() const { return fore_; }
+  void SetForeColor(const Color& c);
+
+ private:
+  int min_ = 0, max_ = 100, progress_ = 0;
+  Color fore_{0, 0, 0};
 };
 
 class TabSheet;
