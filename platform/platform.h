@@ -16,6 +16,7 @@ struct Platform {
   BrowserFactory& browsers;
   Shell& shell;
   Pointer& pointer;
+  Power& power;
   ui::Renderer* renderer = nullptr;  // null: nothing is drawn
 };
 

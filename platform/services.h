@@ -56,4 +56,14 @@ class Shell {
   virtual bool Open(const std::string& target, const std::string& parameters) = 0;
 };
 
+// Switching the computer off.
+class Power {
+ public:
+  virtual ~Power() = default;
+  // Asks the system to end the session, shut down and switch the power off, as the logged-in
+  // user and without asking anything. Whether it happens is the system's affair: nothing is
+  // reported back.
+  virtual void PowerOff() = 0;
+};
+
 }  // namespace platform

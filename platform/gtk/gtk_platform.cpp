@@ -25,6 +25,16 @@ std::unique_ptr<platform::Shell> MakeShell(RealPlatform::ShellKind kind,
   return std::make_unique<DesktopShell>();
 }
 
+std::unique_ptr<platform::Power> MakePower(RealPlatform::ShellKind kind,
+                                           RecordingPower*& recording) {
+  if (kind == RealPlatform::ShellKind::Recording) {
+    auto p = std::make_unique<RecordingPower>();
+    recording = p.get();
+    return p;
+  }
+  return std::make_unique<LogindPower>();
+}
+
 }  // namespace
 
 RealPlatform::RealPlatform(ShellKind shell, const std::string& data_folder)
@@ -36,9 +46,11 @@ RealPlatform::RealPlatform(int& argc, char**& argv, ShellKind shell, const std::
 RealPlatform::RealPlatform(int* argc, char*** argv, ShellKind shell, const std::string& data_folder)
     : started_(argc, argv),
       shell_(MakeShell(shell, recording_)),
+      power_(MakePower(shell, recording_power_)),
       browsers_(std::make_unique<WebKitBrowserFactory>(data_folder)),
       renderer_(std::make_unique<GtkRenderer>()),
-      platform_{scheduler_, clock_, dialogs_, *browsers_, *shell_, pointer_, renderer_.get()} {}
+      platform_{scheduler_, clock_,   dialogs_, *browsers_,
+                *shell_,    pointer_, *power_,  renderer_.get()} {}
 
 RealPlatform::~RealPlatform() = default;
 

@@ -1,6 +1,7 @@
 // The real platform: GTK and WebKitGTK on the desktop. A program's main() makes one and hands
-// platform() to the program; end-to-end tests make one with a recording shell, so nothing the
-// program opens reaches the desktop.
+// platform() to the program; end-to-end tests make one with ShellKind::Recording, whose shell
+// and power service only record what they are asked: nothing the program opens reaches the
+// desktop and nothing is ever switched off.
 #pragma once
 
 #include <memory>
@@ -39,6 +40,9 @@ class RealPlatform {
   platform::Shell& shell() { return *shell_; }
   // The recording shell, when the platform was made with one; nullptr otherwise.
   RecordingShell* recording_shell() { return recording_; }
+  platform::Power& power() { return *power_; }
+  // The recording power service, when the platform was made recording; nullptr otherwise.
+  RecordingPower* recording_power() { return recording_power_; }
   WebKitBrowserFactory& browsers() { return *browsers_; }
   GtkRenderer& renderer() { return *renderer_; }
 
@@ -55,6 +59,8 @@ class RealPlatform {
   GdkPointer pointer_;
   RecordingShell* recording_ = nullptr;  // before shell_, which sets it
   std::unique_ptr<platform::Shell> shell_;
+  RecordingPower* recording_power_ = nullptr;  // before power_, which sets it
+  std::unique_ptr<platform::Power> power_;
   std::unique_ptr<WebKitBrowserFactory> browsers_;
   std::unique_ptr<GtkRenderer> renderer_;
   platform::Platform platform_;

@@ -253,6 +253,26 @@ Point GdkPointer::CursorPos() {
 int GdkPointer::ScreenWidth() { return PrimaryMonitor().width; }
 int GdkPointer::ScreenHeight() { return PrimaryMonitor().height; }
 
+// --- power ---------------------------------------------------------------------------------
+
+void LogindPower::PowerOff() {
+  GError* err = nullptr;
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &err);
+  if (!bus) {
+    if (err) g_error_free(err);
+    return;
+  }
+  // interactive = false: no password question; logind's policy for an active local session
+  // allows it, as the original's shut-down privilege did for the logged-in user.
+  g_dbus_connection_call(bus, "org.freedesktop.login1", "/org/freedesktop/login1",
+                         "org.freedesktop.login1.Manager", "PowerOff", g_variant_new("(b)", FALSE),
+                         nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+  // The message is queued on the connection, which GIO keeps as the shared system bus; send
+  // it now rather than at the next turn of the loop.
+  g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+  g_object_unref(bus);
+}
+
 // --- the shell -----------------------------------------------------------------------------
 
 std::vector<std::string> SplitParameters(std::string_view s) {

@@ -1,5 +1,5 @@
 // The real backend's services: the GLib loop and its timers, the clock, GTK dialogs, the
-// pointer, and the desktop shell.
+// pointer, power and the desktop shell.
 #pragma once
 
 #include <cstdint>
@@ -83,6 +83,21 @@ class GdkPointer : public platform::Pointer {
   Point CursorPos() override;
   int ScreenWidth() override;
   int ScreenHeight() override;
+};
+
+// Switches the computer off through systemd-logind: PowerOff on the system D-Bus, not
+// interactive, so logind decides by its policy for the logged-in user without asking. The call
+// is sent and not waited for; a missing bus or a refusal changes nothing.
+class LogindPower : public platform::Power {
+ public:
+  void PowerOff() override;
+};
+
+// Records the requests and switches nothing off: for end-to-end tests.
+class RecordingPower : public platform::Power {
+ public:
+  void PowerOff() override { ++power_offs; }
+  int power_offs = 0;
 };
 
 // A target naming an existing program file is started with the parameters (split as a Windows

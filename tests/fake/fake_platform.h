@@ -179,6 +179,13 @@ class Shell : public platform::Shell {
   bool result = true;
 };
 
+// Records every request to switch the computer off; never switches anything off.
+class Power : public platform::Power {
+ public:
+  void PowerOff() override { ++power_offs; }
+  int power_offs = 0;
+};
+
 // Everything together, as a test builds it.
 struct Platform {
   Scheduler scheduler;
@@ -187,8 +194,9 @@ struct Platform {
   BrowserFactory browsers;
   Shell shell;
   Pointer pointer;
+  Power power;
   platform::Platform get() {
-    return platform::Platform{scheduler, clock, dialogs, browsers, shell, pointer, nullptr};
+    return platform::Platform{scheduler, clock, dialogs, browsers, shell, pointer, power, nullptr};
   }
 };
 
