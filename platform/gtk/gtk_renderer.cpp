@@ -221,10 +221,11 @@ class Peer : public ui::ControlPeer {
     g_object_ref_sink(outer_);
     Name(outer_, c_.name());
     if (GtkWidget* self = widget(); self != outer_) Name(self, c_.name());
-    for (ui::Prop p : {ui::Prop::Caption, ui::Prop::Enabled, ui::Prop::Color, ui::Prop::Font,
-                       ui::Prop::Hint, ui::Prop::Checked, ui::Prop::ReadOnly,
-                       ui::Prop::PasswordChar, ui::Prop::MaxLength, ui::Prop::Items,
-                       ui::Prop::Panels, ui::Prop::Position, ui::Prop::Style, ui::Prop::Default})
+    for (ui::Prop p :
+         {ui::Prop::Caption, ui::Prop::Enabled, ui::Prop::Color, ui::Prop::Font, ui::Prop::Hint,
+          ui::Prop::Checked, ui::Prop::ReadOnly, ui::Prop::PasswordChar, ui::Prop::MaxLength,
+          ui::Prop::Items, ui::Prop::Panels, ui::Prop::Position, ui::Prop::Style, ui::Prop::Default,
+          ui::Prop::ItemIndex, ui::Prop::Progress})
       Apply(p);
     if (Peer* parent = ParentPeer()) parent->PlaceChild(*this);
     Apply(ui::Prop::Bounds);
@@ -425,8 +426,7 @@ class PanelPeer : public Peer {
   bool paints_ = true;
 };
 
-// Controls whose own drawing comes later (images, shapes, gauges, list boxes): a plain area at
-// the model's bounds.
+// Controls whose own drawing comes later (images, shapes): a plain area at the model's bounds.
 class PlainPeer : public PanelPeer {
  public:
   PlainPeer(GtkRenderer& r, ui::Control& c) : PanelPeer(r, c) { paints_ = false; }
@@ -668,6 +668,9 @@ class EditPeer : public Peer {
       case ui::Prop::ReadOnly:
         gtk_editable_set_editable(GTK_EDITABLE(e), !edit().read_only());
         break;
+      case ui::Prop::Style:
+        gtk_entry_set_has_frame(e, edit().border());
+        break;
       case ui::Prop::Font:
       case ui::Prop::Color: {
         std::string css = FontCss(c_.font());
@@ -789,6 +792,16 @@ class MemoPeer : public Peer {
         break;
       case ui::Prop::ReadOnly:
         gtk_text_view_set_editable(GTK_TEXT_VIEW(view_), !edit().read_only());
+        gtk_text_view_set_cursor_visible(GTK_TEXT_VIEW(view_), !edit().read_only());
+        break;
+      case ui::Prop::Style:
+        // Without its frame a memo is plain text on its colour, as a label would be, and shows
+        // no scroll bars.
+        gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(outer_),
+                                            edit().border() ? GTK_SHADOW_IN : GTK_SHADOW_NONE);
+        gtk_scrolled_window_set_policy(
+            GTK_SCROLLED_WINDOW(outer_), edit().border() ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER,
+            edit().border() ? GTK_POLICY_AUTOMATIC : GTK_POLICY_EXTERNAL);
         break;
       case ui::Prop::Font:
       case ui::Prop::Color: {
@@ -827,6 +840,191 @@ class MemoPeer : public Peer {
     return FALSE;
   }
   GtkWidget* view_ = nullptr;
+};
+
+// --- list boxes ---
+
+// A list of labels in a scrolled window with a frame. A row picked by the user (a click or the
+// keys) goes into the model as a click on that item; the selection the model sets is shown
+// without raising anything.
+class ListBoxPeer : public Peer {
+ public:
+  using Peer::Peer;
+  GtkWidget* widget() const override { return list_; }
+
+ protected:
+  ui::ListBox& box() { return static_cast<ui::ListBox&>(c_); }
+
+  void Build() override {
+    outer_ = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(outer_), GTK_POLICY_NEVER,
+                                   GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(outer_), GTK_SHADOW_IN);
+    list_ = gtk_list_box_new();
+    gtk_list_box_set_selection_mode(GTK_LIST_BOX(list_), GTK_SELECTION_SINGLE);
+    gtk_widget_show(list_);
+    gtk_container_add(GTK_CONTAINER(outer_), list_);
+    g_signal_connect(list_, "row-selected", G_CALLBACK(OnRowSelected), this);
+    g_signal_connect(list_, "row-activated", G_CALLBACK(OnRowActivated), this);
+  }
+  void Apply(ui::Prop what) override {
+    switch (what) {
+      case ui::Prop::Items:
+        SyncItems();
+        break;
+      case ui::Prop::ItemIndex:
+        SyncSelection();
+        break;
+      case ui::Prop::Font:
+        for (GtkWidget* l : labels_) SetWidgetCss(l, FontCss(c_.font()));
+        break;
+      case ui::Prop::Color:
+        SetWidgetCss(list_, c_.color() == ui::Color{}
+                                ? std::string()
+                                : "background-color: " + CssColor(c_.color()) + ";");
+        break;
+      default:
+        break;
+    }
+    Peer::Apply(what);
+  }
+
+ private:
+  void SyncItems() {
+    const auto& items = box().items();
+    syncing_ = true;
+    while (rows_.size() > items.size()) {
+      gtk_widget_destroy(rows_.back());
+      rows_.pop_back();
+      labels_.pop_back();
+    }
+    while (rows_.size() < items.size()) {
+      GtkWidget* label = gtk_label_new(nullptr);
+      gtk_label_set_xalign(GTK_LABEL(label), 0);
+      gtk_label_set_single_line_mode(GTK_LABEL(label), TRUE);
+      SetWidgetCss(label, FontCss(c_.font()));
+      GtkWidget* row = gtk_list_box_row_new();
+      gtk_container_add(GTK_CONTAINER(row), label);
+      Name(row, c_.name() + "." + std::to_string(rows_.size()));
+      gtk_widget_show_all(row);
+      gtk_list_box_insert(GTK_LIST_BOX(list_), row, -1);
+      rows_.push_back(row);
+      labels_.push_back(label);
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      std::string t = Utf8(items[i]);
+      if (t != gtk_label_get_text(GTK_LABEL(labels_[i])))
+        gtk_label_set_text(GTK_LABEL(labels_[i]), t.c_str());
+      gtk_widget_set_size_request(rows_[i], -1, std::max(box().item_height(), 1));
+      SetAccessibleName(rows_[i], t);
+    }
+    syncing_ = false;
+    SyncSelection();
+  }
+  void SyncSelection() {
+    int i = box().item_index();
+    GtkListBoxRow* want =
+        i >= 0 && i < static_cast<int>(rows_.size()) ? GTK_LIST_BOX_ROW(rows_[i]) : nullptr;
+    if (gtk_list_box_get_selected_row(GTK_LIST_BOX(list_)) == want) return;
+    syncing_ = true;
+    if (want)
+      gtk_list_box_select_row(GTK_LIST_BOX(list_), want);
+    else
+      gtk_list_box_unselect_all(GTK_LIST_BOX(list_));
+    syncing_ = false;
+  }
+  // A row the user picked. A click selects (row-selected), then activates the same row
+  // (row-activated): one click of the model's. A click on the row already selected only
+  // activates it.
+  void Picked(GtkListBoxRow* row) {
+    int i = row ? gtk_list_box_row_get_index(row) : -1;
+    if (i < 0) return;
+    if (StillAlive(alive_, [&] { box().UserSelect(i); })) SyncSelection();
+  }
+  static void OnRowSelected(GtkListBox*, GtkListBoxRow* row, gpointer self) {
+    auto* p = static_cast<ListBoxPeer*>(self);
+    if (p->syncing_ || !row) return;
+    p->just_selected_ = row;
+    p->Picked(row);
+  }
+  static void OnRowActivated(GtkListBox*, GtkListBoxRow* row, gpointer self) {
+    auto* p = static_cast<ListBoxPeer*>(self);
+    if (p->syncing_) return;
+    if (p->just_selected_ == row) {
+      p->just_selected_ = nullptr;
+      return;
+    }
+    p->just_selected_ = nullptr;
+    p->Picked(row);
+  }
+
+  GtkWidget* list_ = nullptr;
+  std::vector<GtkWidget*> rows_, labels_;
+  GtkListBoxRow* just_selected_ = nullptr;
+};
+
+// --- gauges ---
+
+// The bar drawn as the original gauge drew it: the background colour, the filled part in the
+// fore colour from the left, a thin dark frame, and the percentage in the middle.
+class GaugePeer : public Peer {
+ public:
+  using Peer::Peer;
+
+ protected:
+  ui::Gauge& gauge() { return static_cast<ui::Gauge&>(c_); }
+
+  void Build() override {
+    outer_ = gtk_drawing_area_new();
+    g_signal_connect(outer_, "draw", G_CALLBACK(OnDraw), this);
+    if (AtkObject* a = gtk_widget_get_accessible(outer_))
+      atk_object_set_role(a, ATK_ROLE_PROGRESS_BAR);
+  }
+  void Apply(ui::Prop what) override {
+    switch (what) {
+      case ui::Prop::Progress:
+      case ui::Prop::Color:
+      case ui::Prop::Font:
+        gtk_widget_queue_draw(outer_);
+        SetAccessibleName(outer_, Text());
+        break;
+      default:
+        break;
+    }
+    Peer::Apply(what);
+  }
+
+ private:
+  std::string Text() { return std::to_string(gauge().PercentDone()) + "%"; }
+
+  static gboolean OnDraw(GtkWidget* w, cairo_t* cr, gpointer self) {
+    auto* p = static_cast<GaugePeer*>(self);
+    ui::Gauge& g = p->gauge();
+    const int width = gtk_widget_get_allocated_width(w);
+    const int height = gtk_widget_get_allocated_height(w);
+    PaintColor(w, cr, g.color());
+    const ui::Color& fc = g.fore_color();
+    int filled = (width - 2) * g.PercentDone() / 100;
+    cairo_set_source_rgb(cr, fc.r / 255.0, fc.g / 255.0, fc.b / 255.0);
+    cairo_rectangle(cr, 1, 1, filled, height - 2);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0.25, 0.25, 0.25);
+    cairo_set_line_width(cr, 1);
+    cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
+    cairo_stroke(cr);
+    PangoLayout* layout = gtk_widget_create_pango_layout(w, p->Text().c_str());
+    PangoFontDescription* d = PangoFont(g.font());
+    pango_font_description_set_weight(d, PANGO_WEIGHT_BOLD);
+    pango_layout_set_font_description(layout, d);
+    pango_font_description_free(d);
+    int tw = 0, th = 0;
+    pango_layout_get_pixel_size(layout, &tw, &th);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_move_to(cr, (width - tw) / 2.0, (height - th) / 2.0);
+    pango_cairo_show_layout(cr, layout);
+    g_object_unref(layout);
+    return TRUE;
+  }
 };
 
 // --- status bar ---
@@ -1456,9 +1654,13 @@ std::unique_ptr<ui::ControlPeer> GtkRenderer::CreatePeer(ui::Control& c) {
     case ui::Kind::Browser:
       p = std::make_unique<BrowserPeer>(*this, c);
       break;
-    case ui::Kind::Image:
-    case ui::Kind::Gauge:
     case ui::Kind::ListBox:
+      p = std::make_unique<ListBoxPeer>(*this, c);
+      break;
+    case ui::Kind::Gauge:
+      p = std::make_unique<GaugePeer>(*this, c);
+      break;
+    case ui::Kind::Image:
     case ui::Kind::Shape:
       p = std::make_unique<PlainPeer>(*this, c);
       break;
