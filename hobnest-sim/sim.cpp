@@ -299,7 +299,8 @@ struct Sim::Impl {
   std::set<std::string> elsewhere;
   std::map<std::string, std::string> sessions;  // session token -> member ID
   std::map<std::string, std::vector<ChatLine>> rooms;
-  std::map<std::string, std::vector<ChatLine>> guestbooks;
+  std::map<std::string, std::vector<GuestbookPost>> guestbooks;
+  std::set<std::string> refusing_guestbooks;
   std::vector<Request> requests;
   std::vector<FormPost> posts;
   std::mt19937_64 rng{std::random_device{}()};
@@ -485,47 +486,113 @@ struct Sim::Impl {
     const Member* owner = FindMember(c.Query("homepage"));
     if (!owner) return NoSuchHomepage(c);
     std::string nick = Html(owner->nickname), id = Html(UrlPart(owner->id));
-    return {
-        200,
-        Standard(c, kGenericTitle,
-                 "<h2>" + nick +
-                     "の日記</h2>\n"
-                     "<div class=\"box\"><b>今日のできごと</b><br>"
-                     "いい天気だったので、少し遠回りして帰りました。</div>\n"
-                     "<div class=\"box\"><b>はじめまして</b><br>日記をはじめました。</div>\n"
-                     "<p><a href=\"/bbs/bbs_list.jsp?homepage=" +
-                     id + "\">掲示板</a> ｜ <a href=\"/@" + id + "\">ホームページへ戻る</a></p>")};
+    return {200,
+            Standard(c, kGenericTitle,
+                     "<h2>" + nick +
+                         "の日記</h2>\n"
+                         "<div class=\"box\"><b>今日のできごと</b><br>"
+                         "いい天気だったので、少し遠回りして帰りました。</div>\n"
+                         "<div class=\"box\"><b>はじめまして</b><br>日記をはじめました。</div>\n"
+                         "<p><a href=\"/bbs/bbs_list.jsp?homepage=" +
+                         id + "\">掲示板</a> ｜ <a href=\"/logs/logs_list.jsp?homepage=" + id +
+                         "\">ログ</a> ｜ <a href=\"/@" + id + "\">ホームページへ戻る</a></p>")};
   }
 
   Reply BoardList(Ctx& c) {
     const Member* owner = FindMember(c.Query("homepage"));
     if (!owner) return NoSuchHomepage(c);
     std::string nick = Html(owner->nickname), id = Html(UrlPart(owner->id));
-    return {200, Standard(c, kGenericTitle,
-                          "<h2>" + nick +
-                              "の掲示板</h2>\n"
-                              "<div class=\"box\"><b>1. ようこそ</b> (" +
-                              nick +
-                              ")<br>気軽に書き込んでください。</div>\n"
-                              "<p><a href=\"/diary/diary_list.jsp?homepage=" +
-                              id + "&amp;cpg=1\">日記</a> ｜ <a href=\"/@" + id +
-                              "\">ホームページへ戻る</a></p>")};
+    return {
+        200,
+        Standard(c, kGenericTitle,
+                 "<h2>" + nick +
+                     "の掲示板</h2>\n"
+                     "<div class=\"box\"><b>1. ようこそ</b> (" +
+                     nick +
+                     ")<br>気軽に書き込んでください。</div>\n"
+                     "<p><a href=\"/diary/diary_list.jsp?homepage=" +
+                     id + "&amp;cpg=1\">日記</a> ｜ <a href=\"/logs/logs_list.jsp?homepage=" + id +
+                     "\">ログ</a> ｜ <a href=\"/@" + id + "\">ホームページへ戻る</a></p>")};
   }
 
-  // The guestbook ("logs") post handler: keeps the message and shows the guestbook.
+  // A member's avatar code: fixed for the seeded members, made from the position for others.
+  std::string AvatarOf(const Member& m) const {
+    static const std::map<std::string, std::string, std::less<>> seeded = {
+        {"taro", "TR7Q2K"}, {"hanako", "HN3B8X"}, {"jiro", "JR9W4M"}};
+    if (auto it = seeded.find(m.id); it != seeded.end()) return it->second;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "MB%04d", static_cast<int>(&m - members.data()) + 1);
+    return buf;
+  }
+
+  // A member's guestbook ("logs"): the posts, newest first, and for a logged-in visitor the
+  // form to post with. The form's avatar field is written by the page's script, with the
+  // visitor's code followed by "11", as the site's pages always carried it.
+  std::string GuestbookBody(const Ctx& c, const Member& owner) {
+    std::string id = Html(UrlPart(owner.id));
+    std::string body = "<h2>" + Html(owner.nickname) + "のログ</h2>\n<div class=\"box chat\">\n";
+    const auto& book = guestbooks[owner.id];
+    if (book.empty()) body += "<p>まだ書き込みはありません。</p>\n";
+    for (auto it = book.rbegin(); it != book.rend(); ++it) {  // newest first
+      const Member* writer = FindMember(it->writer_id);
+      std::string avatar;
+      if (writer && it->avatar == AvatarOf(*writer) + "11")
+        avatar = "<span class=\"avatar\">[" + Html(AvatarOf(*writer)) + "]</span> ";
+      body += "<p>" + avatar + "<b>" + Html(it->writer) + "</b> &gt; " + Html(it->message) +
+              " <small>(" + it->time + ")</small></p>\n";
+    }
+    body += "</div>\n";
+    if (c.viewer) {
+      body +=
+          "<form name=\"logs\" method=\"post\" action=\"/logs/logs_insert_e.jsp\" "
+          "accept-charset=\"Shift_JIS\" class=\"box\">\n"
+          "<input type=\"hidden\" name=\"homepage\" value=\"" +
+          Html(owner.id) +
+          "\"><input type=\"hidden\" name=\"cpg\" value=\"1\">\n"
+          "<input type=\"text\" name=\"message\" size=\"50\" maxlength=\"1500\">\n"
+          "<script type=\"text/javascript\">\n"
+          "document.write(\"<input type='hidden' name='avatar' value='" +
+          AvatarOf(*c.viewer) +
+          "\" + \"11'>\");\n"
+          "</script>\n"
+          "<input type=\"submit\" value=\"書き込む\">\n</form>\n";
+    }
+    body += "<p><a href=\"/@" + id +
+            "\">ホームページへ戻る</a> ｜ <a href=\"/logs/logs_list.jsp?homepage=" + id +
+            "\">ログを見る</a></p>";
+    return body;
+  }
+
+  // The guestbook post handler: keeps the message of a logged-in member and answers with the
+  // guestbook; a refusing guestbook keeps nothing and says so.
   Reply GuestbookInsert(Ctx& c) {
     const Member* owner = FindMember(c.Form("homepage"));
     if (!owner) return NoSuchHomepage(c);
-    auto& book = guestbooks[owner->id];
-    std::string message = c.Form("message");
-    if (!message.empty()) book.push_back({SpeakerName(c), message, ClockText()});
-    std::string body = "<h2>" + Html(owner->nickname) + "のログ</h2>\n<div class=\"box chat\">\n";
-    for (auto it = book.rbegin(); it != book.rend(); ++it) {
-      body += "<p><b>" + Html(it->speaker) + "</b> &gt; " + Html(it->text) + " <small>(" +
-              it->time + ")</small></p>\n";
+    if (!c.viewer) {
+      return {200, Standard(c, kGenericTitle,
+                            "<div class=\"box err\">ログインしてください。</div>\n<p><a href=\"" +
+                                std::string(kGoLogin) + "\">ログイン</a></p>")};
     }
-    body += "</div>";
-    return {200, Standard(c, kGenericTitle, body)};
+    if (refusing_guestbooks.count(owner->id)) {
+      // The refusal comes as the site's script alert and as text.
+      return {200, Standard(c, kGenericTitle,
+                            "<script type=\"text/javascript\">alert(\"権限がないです\");</script>\n"
+                            "<div class=\"box err\">権限がないです。</div>\n"
+                            "<p><a href=\"/@" +
+                                Html(UrlPart(owner->id)) + "\">ホームページへ戻る</a></p>")};
+    }
+    std::string message = c.Form("message");
+    if (!message.empty()) {
+      guestbooks[owner->id].push_back(
+          {c.viewer->id, c.viewer->nickname, message, c.Form("avatar"), ClockText()});
+    }
+    return {200, Standard(c, kGenericTitle, GuestbookBody(c, *owner))};
+  }
+
+  Reply GuestbookList(Ctx& c) {
+    const Member* owner = FindMember(c.Query("homepage"));
+    if (!owner) return NoSuchHomepage(c);
+    return {200, Standard(c, kGenericTitle, GuestbookBody(c, *owner))};
   }
 
   Reply Friends(Ctx& c) {
@@ -618,6 +685,7 @@ const std::vector<Sim::Impl::Route>& Sim::Impl::Routes() {
       {"GET", "/diary/diary_list.jsp", false, &Impl::DiaryList},
       {"GET", "/bbs/bbs_list.jsp", false, &Impl::BoardList},
       {"POST", "/logs/logs_insert_e.jsp", false, &Impl::GuestbookInsert},
+      {"GET", "/logs/logs_list.jsp", false, &Impl::GuestbookList},
       {"GET", "/buddy/buddy_list.jsp", false, &Impl::Friends},
       {"GET", "/ch/lobby.jsp", false, &Impl::ChatLobby},
       {"GET",
@@ -814,6 +882,27 @@ void Sim::SetLoggedInElsewhere(const std::string& id_utf8, bool on) {
 std::vector<Member> Sim::Members() const {
   std::lock_guard<std::mutex> lock(impl_->mu);
   return impl_->members;
+}
+
+std::string Sim::AvatarCode(const std::string& id_utf8) const {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  const Member* m = impl_->FindMember(id_utf8);
+  return m ? impl_->AvatarOf(*m) : std::string();
+}
+
+void Sim::SetGuestbookRefuses(const std::string& owner_id_utf8, bool on) {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  if (on) {
+    impl_->refusing_guestbooks.insert(owner_id_utf8);
+  } else {
+    impl_->refusing_guestbooks.erase(owner_id_utf8);
+  }
+}
+
+std::vector<GuestbookPost> Sim::Guestbook(const std::string& owner_id_utf8) const {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  auto it = impl_->guestbooks.find(owner_id_utf8);
+  return it == impl_->guestbooks.end() ? std::vector<GuestbookPost>() : it->second;
 }
 
 void Sim::SetLogSink(std::function<void(const std::string& line)> sink) {

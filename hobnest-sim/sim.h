@@ -36,6 +36,15 @@ struct Member {
   std::string nickname;  // UTF-8
 };
 
+// One post on a member's guestbook ("logs"), as the site keeps it.
+struct GuestbookPost {
+  std::string writer_id;  // the logged-in member who posted, UTF-8
+  std::string writer;     // their nickname, UTF-8
+  std::string message;    // UTF-8, exactly as received
+  std::string avatar;     // the avatar field as received
+  std::string time;       // "HH:MM:SS"
+};
+
 class Sim {
  public:
   Sim();  // seeds the members taro, hanako and jiro
@@ -61,6 +70,14 @@ class Sim {
   // "/member/login/nickinuse.htm".
   void SetLoggedInElsewhere(const std::string& id_utf8, bool on);
   std::vector<Member> Members() const;
+
+  // A member's avatar code as the site keeps it; its guestbook form sends it with "11" behind
+  // it. Empty for an unknown member.
+  std::string AvatarCode(const std::string& id_utf8) const;
+  // The guestbook of owner refuses every post while on: its answer says "権限がないです".
+  void SetGuestbookRefuses(const std::string& owner_id_utf8, bool on);
+  // The posts stored on owner's guestbook, oldest first.
+  std::vector<GuestbookPost> Guestbook(const std::string& owner_id_utf8) const;
 
   // Receives one line per answered request ("GET /path?query -> 200"), from the server's
   // threads. Set it before Start.
