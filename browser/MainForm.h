@@ -64,8 +64,14 @@ class TMain : public ui::Form {
   ui::MenuItem* Exit1;
   ui::MenuItem* Exit2;
   ui::MenuItem* Skin1;
-  ui::MenuItem* N13;  // online status, main menu
-  ui::MenuItem* N14;  // online status, popup menu
+  ui::MenuItem* Windows1;                // "Windowsを終了する", main menu
+  ui::MenuItem* Windows2;                // its popup twin
+  ui::MenuItem* N13;                     // online status, main menu
+  ui::MenuItem* N14;                     // online status, popup menu
+  ui::MenuItem* N24;                     // "ステータス編集", main menu
+  ui::MenuItem* N15;                     // its popup twin
+  std::array<ui::MenuItem*, 5> NST{};    // NST01 .. NST05: the five statuses, main menu
+  std::array<ui::MenuItem*, 5> NST_2{};  // NST01_2 .. NST05_2: their popup twins
 
   // --- timers ---
   std::unique_ptr<ui::Timer> InitTimer;  // destroyed after its one tick
@@ -84,6 +90,10 @@ class TMain : public ui::Form {
   bool WalkRunning = false;  // the walkthrough's fields, likewise
   bool WalkCollecting = false;
   int WalkSlot = -1;
+
+  // --- the status writer ---
+  int StatusIndex = 0;     // which of the five texts is posted
+  std::string AvatarCode;  // as it is sent, "11" appended; empty until an answer gave it
 
   // --- the sleep watch ---
   platform::Point LastCursorPos{9999, 9999};
@@ -132,6 +142,23 @@ class TMain : public ui::Form {
   // --- login panel ---
   void ShowLogMngClick();
 
+  // --- online status (presence/) ---
+  void N24Click();  // shows the settings dialog
+  // NST01Click .. NST05Click: the status menu items, index 0 .. 4.
+  void NSTClick(int index);
+  void StatusWriteBegin(int index);
+  void StatTimerTimer();
+  void ReadAvatarCode(platform::Document* document);
+  // The status tab's browser while status writing is on and the tab is still there; null
+  // otherwise. A browser that replaced it in place (a new window of its page) is it.
+  platform::WebBrowser* StatusBrowser() const;
+
+  // --- sleep detection and shut-down (presence/) ---
+  void CursorWatch();  // the page watcher's look at the mouse
+  void SleepTimerTimer();
+  void Windows1Click();
+  void DoShutDownExecute();
+
  private:
   void BuildControls();
   void BuildMenus();
@@ -155,6 +182,9 @@ class TMain : public ui::Form {
 
   Program& prog_;
   int browser_serial_ = 0;
+  // The status tab itself was taken out while status writing was on: StatusSlot no longer
+  // designates it (whatever tab moved into that slot is another one).
+  bool status_tab_gone_ = false;
 };
 
 }  // namespace mirabo

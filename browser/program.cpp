@@ -37,7 +37,7 @@ Program::~Program() {
 
 void Program::Run() { app.Run(); }
 
-// The four forms whose features come later are plain windows with their captions.
+// The two forms whose features come later are plain windows with their captions.
 static void PlainDialog(ui::Form& f, const std::string& caption, int w, int h) {
   f.SetCaption(caption);
   f.SetBorderStyle(ui::BorderStyle::Dialog);
@@ -54,17 +54,6 @@ TAboutBox::TAboutBox(Program& p) : ui::Form(p.app, "AboutBox") {
 
 TVisit::TVisit(Program& p) : ui::Form(p.app, "Visit") {
   PlainDialog(*this, "訪問リスト編集"_sj, 388, 291);
-}
-
-TOnlStat::TOnlStat(Program& p) : ui::Form(p.app, "OnlStat") {
-  PlainDialog(*this, "オンラインステータス編集"_sj, 420, 330);
-  SetStayOnTop(false);
-}
-
-TPowerOff::TPowerOff(Program& p) : ui::Form(p.app, "PowerOff") {
-  PlainDialog(*this, "PowerOff", 570, 65);
-  SetBorderStyle(ui::BorderStyle::None);
-  SetColor(ui::Color::Rgb(81, 104, 132));
 }
 
 }  // namespace mirabo

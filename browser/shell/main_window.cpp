@@ -4,6 +4,7 @@
 
 #include "browser/LoginForm.h"
 #include "browser/MainForm.h"
+#include "browser/OnlStatForm.h"
 #include "browser/member/saved_id.h"
 #include "browser/program.h"
 #include "text/sjis.h"
@@ -41,6 +42,8 @@ TMain::TMain(Program& p)
   InitTimer = std::make_unique<ui::Timer>(p.platform.scheduler, "InitTimer", 20, false);
   InitTimer->OnTimer = [this] { InitTimerTimer(); };
   IdleTimer.OnTimer = [this] { IdleTimerTimer(); };
+  StatTimer.OnTimer = [this] { StatTimerTimer(); };
+  SleepTimer.OnTimer = [this] { SleepTimerTimer(); };
   OnClose = [this] { FormClose(); };
   FormCreate();
 }
@@ -175,16 +178,37 @@ void TMain::BuildMenus() {
   PopupMenu1 = &CreatePopupMenu("PopupMenu1");
 
   ui::MenuItem* file = MainMenu1->Add("File1", "ファイル"_sj);
+  Windows1 = file->Add("Windows1", "Windowsを終了する"_sj);
+  Windows1->SetOnClick([this](ui::MenuItem&) { Windows1Click(); });
   Exit1 = file->Add("Exit1", "Ｍｉｒａｂｏを終了する"_sj);
   Exit1->SetOnClick([this](ui::MenuItem&) { ExitClick(); });
 
   Skin1 = MainMenu1->Add("Skin1", "スキン"_sj);
 
+  // The online status menus; the status items get their captions from the settings.
   N13 = MainMenu1->Add("N13", "オンラインテータス"_sj);
   N13->SetEnabled(false);
+  N24 = N13->Add("N24", "ステータス編集"_sj);
+  N24->SetOnClick([this](ui::MenuItem&) { N24Click(); });
+  N13->AddSeparator();
+  for (int i = 0; i < static_cast<int>(NST.size()); ++i) {
+    NST[i] = N13->Add("NST0" + std::to_string(i + 1), "");
+    NST[i]->SetOnClick([this, i](ui::MenuItem&) { NSTClick(i); });
+  }
+  NST[4]->SetEnabled(false);  // the asleep status: only while the sleep detection chose it
 
+  ui::MenuItem* file2 = PopupMenu1->Add("File2", "ファイル"_sj);
+  Windows2 = file2->Add("Windows2", "Windowsを終了する"_sj);
+  Windows1->Twin(*Windows2);
   N14 = PopupMenu1->Add("N14", "オンラインステータス"_sj);
   N14->SetEnabled(false);
+  N15 = N14->Add("N15", "ステータス編集"_sj);
+  N24->Twin(*N15);
+  N14->AddSeparator();
+  for (int i = 0; i < static_cast<int>(NST_2.size()); ++i) {
+    NST_2[i] = N14->Add("NST0" + std::to_string(i + 1) + "_2", "");
+    NST[i]->Twin(*NST_2[i]);
+  }
   PopupMenu1->root().AddSeparator();
   Exit2 = PopupMenu1->Add("Exit2", "Miraboを終了する"_sj);
   Exit2->SetOnClick([this](ui::MenuItem&) { ExitClick(); });
@@ -199,6 +223,7 @@ void TMain::BuildActions() {
   actions().Add("DoTabLockCheck", {'L', true, true, false})->OnExecute = [this] {
     DoTabLockCheckExecute();
   };
+  actions().Add("DoShutDown")->OnExecute = [this] { DoShutDownExecute(); };
 }
 
 void TMain::FormCreate() {
@@ -229,6 +254,8 @@ void TMain::InitTimerTimer() {
   BrowserSlots[kHomeSlot]->Navigate(MemberHomepage());
   ScreenTab->SetActivePage(TabSheetMyHome);
   UpdatePageClose();
+  // The settings, the version check and the visit list join here with their features.
+  prog_.OnlStat->LoadSettings();
   IdleTimer.SetEnabled(true);
   InitTimer.reset();
 }

@@ -173,7 +173,10 @@ void TMain::WBProgressChange(platform::WebBrowser&, int progress, int progress_m
 
 void TMain::WBDocumentComplete(platform::WebBrowser& sender, platform::Document* document,
                                const std::string&) {
-  if (document) ScanFrames(document);
+  if (document) {
+    ScanFrames(document);
+    if (IsStatusBrowser(&sender)) ReadAvatarCode(document);
+  }
   sender.SetTag(0);
 }
 

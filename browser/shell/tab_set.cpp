@@ -78,8 +78,7 @@ platform::WebBrowser* TMain::ActiveBrowser() {
 }
 
 bool TMain::IsStatusBrowser(const platform::WebBrowser* b) const {
-  return StatusActive && StatusSlot >= 0 && StatusSlot < kPageLimit &&
-         BrowserSlots[StatusSlot] == b;
+  return b && StatusBrowser() == b;
 }
 
 int TMain::OpenTab(const std::string& first_address, bool activate, const std::string&,
@@ -114,6 +113,7 @@ void TMain::RemoveSlot(int slot) {
   for (int i = slot; i < kPageLimit - 1; ++i) BrowserSlots[i] = BrowserSlots[i + 1];
   BrowserSlots[kPageLimit - 1] = nullptr;
   if (StatusActive && slot < StatusSlot) --StatusSlot;
+  if (StatusActive && slot == StatusSlot) status_tab_gone_ = true;
   if (WalkRunning) {
     if (slot < WalkSlot)
       --WalkSlot;
@@ -176,8 +176,8 @@ void TMain::DoTabLockCheckExecute() { cbTabLock->SetChecked(!cbTabLock->checked(
 void TMain::UpdatePageClose() {
   ui::TabSheet* active = ScreenTab->active_page();
   bool fixed = active == TabSheetHobnest || active == TabSheetMyHome;
-  bool status = StatusActive && StatusSlot >= 0 && StatusSlot < kPageLimit &&
-                BrowserSlots[StatusSlot] && BrowserSlots[StatusSlot]->parent() == active;
+  platform::WebBrowser* status_browser = StatusBrowser();
+  bool status = status_browser && status_browser->parent() == active;
   PageClose->SetEnabled(!fixed && !status);
 }
 
