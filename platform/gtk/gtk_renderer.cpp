@@ -802,12 +802,15 @@ class MemoPeer : public Peer {
         gtk_scrolled_window_set_policy(
             GTK_SCROLLED_WINDOW(outer_), edit().border() ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER,
             edit().border() ? GTK_POLICY_AUTOMATIC : GTK_POLICY_EXTERNAL);
+        Apply(ui::Prop::Color);
         break;
       case ui::Prop::Font:
       case ui::Prop::Color: {
         std::string rules;
         if (!(c_.color() == ui::Color{}))
           rules = " textview text { background-color: " + CssColor(c_.color()) + "; }";
+        else if (!edit().border())
+          rules = " textview, textview text { background-color: transparent; }";
         SetWidgetCss(view_, FontCss(c_.font()), rules);
         break;
       }
