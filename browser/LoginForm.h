@@ -21,7 +21,7 @@ class TLogin : public ui::Form {
   ui::Button* Button1;
   ui::Timer Timer1;
 
-  void Button1Click();  // the login
+  void Button1Click();   // the login
   void Timer1Timer() {}  // designed with nothing to do
   void FormShow();
   void FormClose();

@@ -117,8 +117,7 @@ class TMain : public ui::Form {
   // --- browser events ---
   void WBBeforeNavigate2(platform::WebBrowser& sender, const std::string& url, bool& cancel);
   void WBNewWindow2(platform::WebBrowser& sender, platform::WebBrowser*& new_window, bool& cancel);
-  void WBNewWindow2b(platform::WebBrowser& sender, platform::WebBrowser*& new_window,
-                     bool& cancel);
+  void WBNewWindow2b(platform::WebBrowser& sender, platform::WebBrowser*& new_window, bool& cancel);
   void WBTitleChange(platform::WebBrowser& sender, const std::string& title);
   void WBProgressChange(platform::WebBrowser& sender, int progress, int progress_max);
   void WBDocumentComplete(platform::WebBrowser& sender, platform::Document* document,
@@ -147,7 +146,7 @@ class TMain : public ui::Form {
   void Bind(platform::WebBrowser* browser, HandlerSet set);
   ui::TabSheet* NewSheet();
   ui::TabSheet* SheetOf(const platform::WebBrowser* browser) const;
-  void RemoveSlot(int slot);        // RemoveTab's table steps
+  void RemoveSlot(int slot);  // RemoveTab's table steps
   void DestroyTab(int slot_gone, platform::WebBrowser* browser);
   bool IsStatusBrowser(const platform::WebBrowser* browser) const;
   void BringToFront(ui::TabSheet* sheet, const platform::WebBrowser& sender);

@@ -12,9 +12,10 @@ WebBrowser* WebBrowser::Create(ui::Control* parent, const std::string& name,
   return parent->Add<WebBrowser>(name, std::move(engine), shell);
 }
 
-WebBrowser::WebBrowser(ui::Control* parent, std::string name,
-                       std::unique_ptr<BrowserEngine> engine, Shell& shell)
-    : ui::Control(parent, ui::Kind::Browser, std::move(name)), engine_(std::move(engine)),
+WebBrowser::WebBrowser(ui::Control* parent, std::string name, std::unique_ptr<BrowserEngine> engine,
+                       Shell& shell)
+    : ui::Control(parent, ui::Kind::Browser, std::move(name)),
+      engine_(std::move(engine)),
       shell_(shell) {
   engine_->SetEvents(this);
 }

@@ -263,7 +263,8 @@ class StatusBar : public Control {
     std::string text;
     int width = 50;
   };
-  StatusBar(Control* parent, std::string name) : Control(parent, Kind::StatusBar, std::move(name)) {}
+  StatusBar(Control* parent, std::string name)
+      : Control(parent, Kind::StatusBar, std::move(name)) {}
   const std::vector<PanelInfo>& panels() const { return panels_; }
   void SetPanelCount(int n);
   const std::string& PanelText(int i) const { return panels_.at(i).text; }

@@ -4,8 +4,8 @@
 
 namespace ui {
 
-Form::Form(Application& app, std::string name) : Control(nullptr, Kind::Form, std::move(name)),
-                                                  app_(app) {
+Form::Form(Application& app, std::string name)
+    : Control(nullptr, Kind::Form, std::move(name)), app_(app) {
   SetVisible(false);
 }
 

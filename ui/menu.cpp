@@ -5,7 +5,9 @@
 namespace ui {
 
 MenuItem::MenuItem(MenuItem* parent, std::string name, std::string caption)
-    : parent_(parent), name_(std::move(name)), caption_(std::move(caption)),
+    : parent_(parent),
+      name_(std::move(name)),
+      caption_(std::move(caption)),
       state_(std::make_shared<State>()) {
   state_->members.push_back(this);
 }
@@ -26,8 +28,8 @@ MenuItem* MenuItem::Add(std::string name, std::string caption) {
 MenuItem* MenuItem::AddSeparator(std::string name) { return Add(std::move(name), "-"); }
 
 void MenuItem::Remove(MenuItem* item) {
-  auto it = std::find_if(items_.begin(), items_.end(),
-                         [&](const auto& p) { return p.get() == item; });
+  auto it =
+      std::find_if(items_.begin(), items_.end(), [&](const auto& p) { return p.get() == item; });
   if (it == items_.end()) return;
   items_.erase(it);
   NotifyChildren();

@@ -14,8 +14,8 @@ class MenuItem;
 class MenuPeer {
  public:
   virtual ~MenuPeer() = default;
-  virtual void Update() = 0;            // caption, check mark, enabled, visible
-  virtual void ChildrenChanged() = 0;   // items added or removed below
+  virtual void Update() = 0;           // caption, check mark, enabled, visible
+  virtual void ChildrenChanged() = 0;  // items added or removed below
 };
 
 class MenuItem {

@@ -1,12 +1,12 @@
 // The main window: its control tree, menus and actions, its creation, the start-up tick and the
 // orderly close.
+#include <stdexcept>
+
 #include "browser/LoginForm.h"
 #include "browser/MainForm.h"
 #include "browser/member/saved_id.h"
 #include "browser/program.h"
 #include "text/sjis.h"
-
-#include <stdexcept>
 
 namespace mirabo {
 
@@ -112,15 +112,17 @@ void TMain::BuildControls() {
   NaviPanel = group("NaviPanel", "ナビ"_sj, 254, 136);
   NaviBack = button(NaviPanel, "NaviBack", "もどる"_sj, "ページを一つ戻します"_sj, {4, 14, 62, 22});
   NaviBack->OnClick = [this] { GoBackClick(); };
-  NaviNext = button(NaviPanel, "NaviNext", "すすむ"_sj, "ページを一つ進めます"_sj, {68, 14, 62, 22});
+  NaviNext =
+      button(NaviPanel, "NaviNext", "すすむ"_sj, "ページを一つ進めます"_sj, {68, 14, 62, 22});
   NaviNext->OnClick = [this] { GoNextClick(); };
 
   TeikeiPanel = group("TeikeiPanel", "定型文編集"_sj, 390, 250);
   const char* keys[6] = {"F1", "F2", "F3", "F4", "F11", "F12"};
   for (int i = 0; i < 6; ++i) {
     std::string name = "F" + std::to_string(i + 1);
-    TeikeiButtons[i] = Place<ui::Button>(TeikeiPanel, name.c_str(), keys[i],
-                                         {4 + i * 40, 14, 40, 22});
+    TeikeiButtons[i] =
+        Place<ui::Button>(TeikeiPanel, name.c_str(), keys[i], {4 + i * 40, 14, 40, 22});
+    TeikeiButtons[i]->SetFont(font());
     TeikeiButtons[i]->SetTag(i);
     TeikeiButtons[i]->SetHint(std::string(keys[i]) + "キーに割り当てる定型文の編集"_sj);
     TeikeiButtons[i]->SetShowHint(true);
@@ -181,9 +183,9 @@ void TMain::BuildMenus() {
   N13 = MainMenu1->Add("N13", "オンラインテータス"_sj);
   N13->SetEnabled(false);
 
-  N14 = PopupMenu1->Add("N14", "オンラインテータス"_sj);
+  N14 = PopupMenu1->Add("N14", "オンラインステータス"_sj);
   N14->SetEnabled(false);
-  PopupMenu1->root().AddSeparator("N15");
+  PopupMenu1->root().AddSeparator();
   Exit2 = PopupMenu1->Add("Exit2", "Miraboを終了する"_sj);
   Exit2->SetOnClick([this](ui::MenuItem&) { ExitClick(); });
 }

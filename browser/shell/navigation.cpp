@@ -50,8 +50,7 @@ void TMain::BringToFront(ui::TabSheet* sheet, const platform::WebBrowser& sender
   if (!TabLocked() && !IsStatusBrowser(&sender) && sheet) ScreenTab->SetActivePage(sheet);
 }
 
-void TMain::WBBeforeNavigate2(platform::WebBrowser& sender, const std::string& url,
-                              bool& cancel) {
+void TMain::WBBeforeNavigate2(platform::WebBrowser& sender, const std::string& url, bool& cancel) {
   platform::Dialogs& dialogs = prog_.platform.dialogs;
   try {
     ui::TabSheet* sheet = SheetOf(&sender);

@@ -77,8 +77,7 @@ bool TMain::ReplaceFixedBrowser(int slot) {
 }
 
 void TMain::ScanFrames(platform::Document* document) {
-  static const std::string chat_button =
-      "<INPUT TYPE='SUBMIT' NAME='XXXX' VALUE='発言' ALT=''>"_sj;
+  static const std::string chat_button = "<INPUT TYPE='SUBMIT' NAME='XXXX' VALUE='発言' ALT=''>"_sj;
   if (!document) return;
   const int frames = document->FrameCount();
   for (int f = 0; f < frames; ++f) {

@@ -11,8 +11,7 @@ using namespace text::literals;
 platform::WebBrowser* TMain::CreateBrowser(ui::TabSheet* sheet, HandlerSet set,
                                            platform::WebBrowser* related_to) {
   auto* b = platform::WebBrowser::Create(sheet, "WB" + std::to_string(4 + browser_serial_++),
-                                         prog_.platform.browsers, prog_.platform.shell,
-                                         related_to);
+                                         prog_.platform.browsers, prog_.platform.shell, related_to);
   if (!b) return nullptr;
   b->SetTag(1);
   b->SetAlign(ui::Align::Client);
@@ -88,9 +87,9 @@ int TMain::OpenTab(const std::string& first_address, bool activate, const std::s
   int slot = FindBlankWB();
   if (slot < 0) return -1;
   ui::TabSheet* sheet = NewSheet();
-  platform::WebBrowser* b = platform::WebBrowser::Create(
-      sheet, "WB" + std::to_string(4 + browser_serial_++), prog_.platform.browsers,
-      prog_.platform.shell);
+  platform::WebBrowser* b =
+      platform::WebBrowser::Create(sheet, "WB" + std::to_string(4 + browser_serial_++),
+                                   prog_.platform.browsers, prog_.platform.shell);
   if (!b) {
     // The empty sheet stays, as it always did.
     if (!browser_failure.empty())

@@ -1,7 +1,6 @@
 // The end-to-end tests run the real backend: GTK must be up before any test builds a window.
-#include <gtk/gtk.h>
-
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

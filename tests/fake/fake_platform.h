@@ -156,7 +156,7 @@ class Engine : public platform::BrowserEngine {
 class BrowserFactory : public platform::BrowserFactory {
  public:
   std::unique_ptr<platform::BrowserEngine> Create(platform::BrowserEngine* related) override;
-  int fail_next = 0;  // how many of the next creations fail
+  int fail_next = 0;             // how many of the next creations fail
   std::vector<Engine*> created;  // every engine made, in order; check alive() before use
   bool alive(const Engine* e) const;
   std::vector<Engine*> live;

@@ -59,7 +59,7 @@ TEST_F(LoginTest, LoginRunsItsStepsInOrder) {
   login().Button1->Click();
 
   EXPECT_EQ(text::ReadAll("your.id"), "taro\r\ntaro-pass\r\n");
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat("your.id", &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
@@ -67,8 +67,8 @@ TEST_F(LoginTest, LoginRunsItsStepsInOrder) {
   EXPECT_EQ(site.navigations.back(), "about:blank");
   EXPECT_EQ(fp.clock.sleeps, std::vector<int>{100});
   ASSERT_EQ(site.written.size(), 1u);
-  EXPECT_EQ(site.written[0], LoginPage("http://site.test/member/login/login_login_e.jsp", "taro",
-                                       "taro-pass"));
+  EXPECT_EQ(site.written[0],
+            LoginPage("http://site.test/member/login/login_login_e.jsp", "taro", "taro-pass"));
   EXPECT_EQ(site.written_base[0], "http://site.test/member/login/login_login_e.jsp");
   EXPECT_EQ(site.refreshes, 1);
   EXPECT_EQ(engine(1).navigations.back(), "http://hp.test/@taro");
@@ -105,7 +105,8 @@ TEST_F(LoginTest, UnwritableIdFileStillLogsIn) {
   Type("taro", "x");
   login().Button1->Click();
   EXPECT_EQ(engine(0).written.size(), 1u);
-  EXPECT_EQ(text::ToUtf8(main().SB->PanelText(0)), "ＩＤとパスワードを保存できませんでした（your.id）。");
+  EXPECT_EQ(text::ToUtf8(main().SB->PanelText(0)),
+            "ＩＤとパスワードを保存できませんでした（your.id）。");
   EXPECT_TRUE(main().N13->enabled());
 }
 

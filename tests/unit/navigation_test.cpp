@@ -237,7 +237,7 @@ TEST_F(NavigationTest, ProgressTexts) {
     int progress, max;
     const char* text;
   } cases[] = {
-      {50, 200, "Loading.. 25%"}, {300, 200, "Loading.. "}, {-1, 100, "Document Completed."},
+      {50, 200, "Loading.. 25%"},    {300, 200, "Loading.. "}, {-1, 100, "Document Completed."},
       {5, 0, "Document Completed."}, {0, 100, "Loading.. 0%"}, {200, 200, "Loading.. 100%"},
       {1, 3, "Loading.. 33%"},
   };

@@ -78,7 +78,8 @@ TEST_F(PageWatcherTest, FixedBrowserThatCannotBeRecreatedStopsTheWatcher) {
   };
   Tick();
   ASSERT_EQ(fp.dialogs.shown.size(), 1u) << "one box, not one per tick";
-  EXPECT_EQ(fp.dialogs.shown[0].text, Sj("致命的エラーが発生しました。直ちにソフトを終了させてください。"));
+  EXPECT_EQ(fp.dialogs.shown[0].text,
+            Sj("致命的エラーが発生しました。直ちにソフトを終了させてください。"));
   EXPECT_EQ(fp.dialogs.shown[0].caption, Sj("メモリ確保エラー::IdleTimerTimer"));
   EXPECT_FALSE(main().IdleTimer.enabled());
   EXPECT_EQ(main().BrowserSlots[1], main().WB3) << "the slot still holds a browser";

@@ -24,7 +24,7 @@ TEST_F(StartupTest, FirstStartAsksForTheIdOnceAndRemembersIt) {
   EXPECT_EQ(fp.dialogs.shown[0].caption, Sj("ホブネストＩＤの入力"));
   EXPECT_EQ(fp.dialogs.shown[0].text, Sj("ＩＤ"));
   EXPECT_EQ(text::ReadAll("your.id"), "taro\r\n0\r\n");
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat("your.id", &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u) << "your.id holds the password";
 

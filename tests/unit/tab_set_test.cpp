@@ -98,7 +98,9 @@ TEST_F(TabSetTest, RemovingATabKeepsTheStatusAndWalkSlotsOnTheirBrowsers) {
     main().RemoveTab(c.removed);
     EXPECT_EQ(main().StatusSlot, c.status_after);
     EXPECT_EQ(main().WalkSlot, c.walk_after);
-    if (c.removed != 6) EXPECT_EQ(main().BrowserSlots[main().StatusSlot], status_browser);
+    if (c.removed != 6) {
+      EXPECT_EQ(main().BrowserSlots[main().StatusSlot], status_browser);
+    }
   }
 }
 
@@ -107,8 +109,8 @@ TEST_F(TabSetTest, FixedTabsAndTheStatusTabCannotBeClosed) {
   OpenLoadedTab();
   main().StatusActive = true;
   main().StatusSlot = 3;
-  for (ui::TabSheet* sheet : {main().TabSheetHobnest, main().TabSheetMyHome,
-                              main().ScreenTab->Page(3)}) {
+  for (ui::TabSheet* sheet :
+       {main().TabSheetHobnest, main().TabSheetMyHome, main().ScreenTab->Page(3)}) {
     main().ScreenTab->UserSelect(sheet);
     login().Close();
     EXPECT_FALSE(main().PageClose->enabled());

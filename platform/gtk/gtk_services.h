@@ -1,0 +1,114 @@
+// The real backend's services: the GLib loop and its timers, the clock, GTK dialogs, the
+// pointer, and the desktop shell.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/services.h"
+#include "ui/scheduler.h"
+
+typedef struct _GMainLoop GMainLoop;
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GtkWindow GtkWindow;
+
+namespace platform::gtk {
+
+// Timers are GLib timeouts on the default main context, so they keep firing in any nested loop
+// (a modal dialog's). A timer never fires again while its own tick runs.
+class GlibScheduler : public ui::Scheduler {
+ public:
+  GlibScheduler();
+  ~GlibScheduler() override;  // removes the timers still running
+  GlibScheduler(const GlibScheduler&) = delete;
+  GlibScheduler& operator=(const GlibScheduler&) = delete;
+
+  int AddTimer(int interval_ms, std::function<void()> tick) override;
+  // Removing a timer from its own tick is fine.
+  void RemoveTimer(int id) override;
+  // Runs a main loop until Quit. A Quit that comes while no loop runs makes the next Run
+  // return at once.
+  void Run() override;
+  // Ends the innermost Run.
+  void Quit() override;
+
+  std::size_t active_timers() const { return ids_->size(); }
+  bool running() const { return !loops_.empty(); }
+
+ private:
+  std::shared_ptr<std::set<unsigned>> ids_;
+  std::vector<GMainLoop*> loops_;
+  bool quit_pending_ = false;
+};
+
+class RealClock : public platform::Clock {
+ public:
+  std::int64_t NowMs() override;  // g_get_monotonic_time
+  LocalTime Local() override;     // the C library's local time
+  void Sleep(int ms) override;    // a plain wait: nothing else runs meanwhile
+};
+
+// Message boxes and the input box, each run modally in a nested loop (gtk_dialog_run) in which
+// the program's timers keep firing; transient for the active program window when there is one.
+// Texts are Shift-JIS; the buttons are those of the original's Japanese desktop.
+class GtkDialogs : public platform::Dialogs {
+ public:
+  Answer MessageBox(const std::string& text, const std::string& caption,
+                    Buttons buttons = Buttons::Ok) override;
+  std::string InputBox(const std::string& caption, const std::string& prompt,
+                       const std::string& default_text) override;
+
+  // The box that is up (a GtkDialog), nullptr when none: tests answer it with
+  // gtk_dialog_response.
+  GtkWidget* current() const { return current_; }
+  // The entry of the input box that is up, nullptr when none.
+  GtkWidget* current_entry() const { return entry_; }
+
+  // The program window that has the focus, nullptr when none has.
+  static GtkWindow* ActiveWindow();
+
+ private:
+  GtkWidget* current_ = nullptr;
+  GtkWidget* entry_ = nullptr;
+};
+
+// The pointer of the display's default seat and the primary monitor's size.
+class GdkPointer : public platform::Pointer {
+ public:
+  Point CursorPos() override;
+  int ScreenWidth() override;
+  int ScreenHeight() override;
+};
+
+// A target naming an existing program file is started with the parameters (split as a Windows
+// command line) in the current folder; anything else (an address, a document) opens with the
+// desktop's default application. Targets and parameters are Shift-JIS; stored Windows paths
+// ("AddIn\\006Quillet\\Quillet.exe") name the local program.
+class DesktopShell : public platform::Shell {
+ public:
+  bool Open(const std::string& target, const std::string& parameters) override;
+};
+
+// Records what the program asked to open, and opens nothing: for end-to-end tests, which never
+// start the desktop's browser.
+class RecordingShell : public platform::Shell {
+ public:
+  struct Call {
+    std::string target, parameters;  // Shift-JIS, as asked
+    bool operator==(const Call&) const = default;
+  };
+  bool Open(const std::string& target, const std::string& parameters) override;
+  std::vector<Call> calls;
+  bool result = true;  // what Open answers
+};
+
+// Parameters split as the Windows C runtime splits a command line: blanks separate arguments,
+// double quotes group them, backslashes are literal except before a double quote.
+std::vector<std::string> SplitParameters(std::string_view command_line);
+
+}  // namespace platform::gtk
