@@ -621,6 +621,15 @@ class LabelPeer : public Peer {
       case ui::Prop::Font:
         SetWidgetCss(outer_, FontCss(c_.font()));
         break;
+      case ui::Prop::Style: {
+        ui::TextAlign a = static_cast<ui::Label&>(c_).alignment();
+        float x = a == ui::TextAlign::Center ? 0.5f : a == ui::TextAlign::Right ? 1.0f : 0.0f;
+        gtk_label_set_xalign(GTK_LABEL(outer_), x);
+        gtk_label_set_justify(GTK_LABEL(outer_), a == ui::TextAlign::Center  ? GTK_JUSTIFY_CENTER
+                                                 : a == ui::TextAlign::Right ? GTK_JUSTIFY_RIGHT
+                                                                             : GTK_JUSTIFY_LEFT);
+        break;
+      }
       default:
         break;
     }
@@ -771,6 +780,9 @@ class MemoPeer : public Peer {
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(outer_), GTK_SHADOW_IN);
     view_ = gtk_text_view_new();
     gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(view_), GTK_WRAP_WORD_CHAR);
+    // As in a Windows dialog: Tab moves the focus on, Ctrl+I types a tab character.
+    gtk_text_view_set_accepts_tab(GTK_TEXT_VIEW(view_), FALSE);
+    g_signal_connect(view_, "key-press-event", G_CALLBACK(OnKeyPress), this);
     gtk_widget_show(view_);
     gtk_container_add(GTK_CONTAINER(outer_), view_);
     GtkTextBuffer* buf = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view_));
@@ -818,6 +830,18 @@ class MemoPeer : public Peer {
     if (p->syncing_) return;
     std::string typed = LfToCrLf(ToSjis(BufferText(buf)));
     p->edit().SetText(typed);
+  }
+  static gboolean OnKeyPress(GtkWidget* w, GdkEventKey* ev, gpointer) {
+    bool ctrl_i = (ev->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) == GDK_CONTROL_MASK &&
+                  (ev->keyval == GDK_KEY_i || ev->keyval == GDK_KEY_I);
+    if (!ctrl_i) return FALSE;
+    GtkTextBuffer* buf = gtk_text_view_get_buffer(GTK_TEXT_VIEW(w));
+    gboolean editable = gtk_text_view_get_editable(GTK_TEXT_VIEW(w));
+    gtk_text_buffer_begin_user_action(buf);
+    gtk_text_buffer_delete_selection(buf, TRUE, editable);
+    gtk_text_buffer_insert_interactive_at_cursor(buf, "\t", 1, editable);
+    gtk_text_buffer_end_user_action(buf);
+    return TRUE;
   }
   static gboolean OnFocusOut(GtkWidget* w, GdkEvent*, gpointer self) {
     auto* p = static_cast<MemoPeer*>(self);
