@@ -12,10 +12,10 @@ using namespace text::literals;
 
 namespace {
 
-// The dialog was laid out in dialog units of its font, ＭＳ Ｐゴシック at 9 points, whose
-// base units are 6 x 12 pixels: a unit is a quarter of the base width and an eighth of the
-// base height.
-constexpr int kBaseX = 6, kBaseY = 12;
+// The dialog was laid out in dialog units of its font, ＭＳ Ｐゴシック at 9 points (12
+// pixels), whose base units are 7 x 12 pixels (the mean width of the Latin letters, and the
+// height): a unit is a quarter of the base width and an eighth of the base height.
+constexpr int kBaseX = 7, kBaseY = 12;
 
 int Scale(int units, int base, int per_base) {
   return (units * base * 2 + per_base) / (2 * per_base);  // rounded to the nearest pixel

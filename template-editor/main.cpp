@@ -8,15 +8,15 @@
 #include "template-editor/program.h"
 
 int main(int argc, char** argv) {
-  // The command line's text after the program's name, as the page number is read from it.
-  std::string parameters;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) parameters += ' ';
-    parameters += argv[i];
-  }
   try {
     platform::gtk::LockFileInstance marker;
-    platform::gtk::RealPlatform real;
+    platform::gtk::RealPlatform real(argc, argv);  // GTK takes its own options out first
+    // The command line's text after the program's name, as the page number is read from it.
+    std::string parameters;
+    for (int i = 1; i < argc; ++i) {
+      if (i > 1) parameters += ' ';
+      parameters += argv[i];
+    }
     platform::Platform p = real.platform();
     p.single_instance = &marker;
     quillet::Program program(p, parameters);
