@@ -150,6 +150,8 @@ class TMain : public ui::Form {
   void DestroyTab(int slot_gone, platform::WebBrowser* browser);
   bool IsStatusBrowser(const platform::WebBrowser* browser) const;
   void BringToFront(ui::TabSheet* sheet, const platform::WebBrowser& sender);
+  // The message for a browser that could not be created, captioned with the handler's name.
+  void NoBrowserMemory(const char* handler);
   void CheckBrowsers();
   bool ReplaceFixedBrowser(int slot);
 
