@@ -58,6 +58,7 @@ enum class Prop {
   Style,
   Default,
   Focus,
+  WindowState,
 };
 
 // The renderer's side of one control.
@@ -149,6 +150,7 @@ class Control {
 
   // Events common to many controls.
   std::function<void()> OnClick;
+  std::function<void()> OnResize;  // the width or the height changed
   std::function<void()> OnExit;
   // Runs OnClick when the control is enabled (what a click by the user does).
   virtual void Click();

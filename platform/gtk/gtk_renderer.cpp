@@ -221,10 +221,11 @@ class Peer : public ui::ControlPeer {
     g_object_ref_sink(outer_);
     Name(outer_, c_.name());
     if (GtkWidget* self = widget(); self != outer_) Name(self, c_.name());
-    for (ui::Prop p : {ui::Prop::Caption, ui::Prop::Enabled, ui::Prop::Color, ui::Prop::Font,
-                       ui::Prop::Hint, ui::Prop::Checked, ui::Prop::ReadOnly,
-                       ui::Prop::PasswordChar, ui::Prop::MaxLength, ui::Prop::Items,
-                       ui::Prop::Panels, ui::Prop::Position, ui::Prop::Style, ui::Prop::Default})
+    for (ui::Prop p :
+         {ui::Prop::Caption, ui::Prop::Enabled, ui::Prop::Color, ui::Prop::Font, ui::Prop::Hint,
+          ui::Prop::Checked, ui::Prop::ReadOnly, ui::Prop::PasswordChar, ui::Prop::MaxLength,
+          ui::Prop::Items, ui::Prop::Panels, ui::Prop::Position, ui::Prop::Style, ui::Prop::Default,
+          ui::Prop::WindowState})
       Apply(p);
     if (Peer* parent = ParentPeer()) parent->PlaceChild(*this);
     Apply(ui::Prop::Bounds);
@@ -1130,6 +1131,12 @@ class FormPeer : public Peer {
         if (form().main_menu() && &form().main_menu()->root() != root_) BuildMenu();
         return;
       }
+      case ui::Prop::WindowState:
+        if (form().maximized())
+          gtk_window_maximize(win);
+        else
+          gtk_window_unmaximize(win);
+        return;
       case ui::Prop::Position:
         if (form().position() == ui::FormPosition::Designed) {
           gtk_window_set_position(win, GTK_WIN_POS_NONE);

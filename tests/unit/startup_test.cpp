@@ -146,7 +146,7 @@ TEST_F(StartupTest, MainWindowLayout) {
   EXPECT_EQ(m.TeikeiPanel->left(), 390);
   EXPECT_FALSE(m.SizeCtrlPanel->visible());
   ASSERT_EQ(m.SB->panels().size(), 2u);
-  EXPECT_EQ(m.SB->panels()[0].width, 620);
+  EXPECT_EQ(m.SB->panels()[0].width, 720 - 140);
   EXPECT_EQ(m.SB->PanelText(1), "Document Completed.");
   ASSERT_EQ(m.ScreenTab->PageCount(), 2);
   EXPECT_EQ(m.ScreenTab->Page(0)->caption(), Sj("ホブネスト"));
