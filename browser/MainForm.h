@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/document.h"
 #include "platform/services.h"
@@ -94,6 +95,18 @@ class TMain : public ui::Form {
   bool WalkRunning = false;  // the walkthrough's fields, likewise
   bool WalkCollecting = false;
   int WalkSlot = -1;
+
+  // --- the add-in strip ---
+  struct AddInEntry {
+    std::string Path;   // what the shell opens
+    std::string Param;  // its parameters
+  };
+  std::vector<AddInEntry> AddInEntries;  // index = the button's tag
+  std::vector<ui::Panel*> AddInButtons;
+  void DoLoadAddInExecute();
+  void AddInClick(int k);
+  void opAddInClick();
+  void AddInAutoHide();  // run on every page-watcher tick
 
   // --- skins ---
   Skin* CurrentSkin = nullptr;

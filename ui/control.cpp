@@ -215,6 +215,11 @@ void Edit::SetReadOnly(bool on) {
   Changed(Prop::ReadOnly);
 }
 
+void Image::SetPicture(const std::string& path) {
+  picture_ = path;
+  Changed(Prop::Items);
+}
+
 void StatusBar::SetPanelCount(int n) {
   panels_.resize(n);
   Changed(Prop::Panels);

@@ -251,6 +251,17 @@ class Memo : public Edit {
   Memo(Control* parent, std::string name) : Edit(parent, std::move(name), Kind::Memo) {}
 };
 
+// A picture, stretched to its bounds with a transparent background.
+class Image : public Control {
+ public:
+  Image(Control* parent, std::string name) : Control(parent, Kind::Image, std::move(name)) {}
+  const std::string& picture() const { return picture_; }  // a file path; empty: none
+  void SetPicture(const std::string& path);
+
+ private:
+  std::string picture_;
+};
+
 class StatusBar : public Control {
  public:
   struct PanelInfo {

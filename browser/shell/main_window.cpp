@@ -225,7 +225,7 @@ void TMain::BuildMenus() {
     if (twin)
       opAddIn->Twin(*addins->Add("opAddIn2", "自動的に隠す"_sj));
     else
-      opAddIn->SetOnClick([this](ui::MenuItem&) { opAddIn->SetChecked(!opAddIn->checked()); });
+      opAddIn->SetOnClick([this](ui::MenuItem&) { opAddInClick(); });
     ui::MenuItem* settingsMenu = menu->Add("Settings" + suffix, "設定"_sj);
     for (const Command& c : settings) add(settingsMenu, c, twin);
   }
@@ -254,6 +254,7 @@ void TMain::BuildActions() {
   actions().Add("DoFullScreen", {'F', true, true, false})->OnExecute = [this] {
     DoFullScreenExecute();
   };
+  actions().Add("DoLoadAddIn")->OnExecute = [this] { DoLoadAddInExecute(); };
   actions().Add("DoSaveConfig")->OnExecute = [this] { DoSaveConfigExecute(); };
   actions().Add("DoLoadConfig")->OnExecute = [this] { DoLoadConfigExecute(); };
 }
@@ -265,6 +266,7 @@ void TMain::FormCreate() {
   MainArea->SetBounds({0, 0, MainArea->width(), MainArea->height()});
   MainArea->SetAlign(ui::Align::Client);
   SetClientSize(720, 550);
+  actions().Find("DoLoadAddIn")->Execute();
   InitTimer->SetEnabled(true);
   NoMouseMinutes = 0;
 }

@@ -506,6 +506,69 @@ class GroupBoxPeer : public Peer {
 
 // --- buttons and check boxes ---
 
+// A picture stretched to the model's bounds, in an event box: it takes clicks and carries the
+// cursor. Icons, bitmaps and the other kinds GdkPixbuf reads are drawn; a file it cannot read
+// shows nothing.
+class ImagePeer : public Peer {
+ public:
+  using Peer::Peer;
+
+ protected:
+  void Build() override {
+    outer_ = gtk_event_box_new();
+    gtk_event_box_set_visible_window(GTK_EVENT_BOX(outer_), TRUE);
+    image_ = gtk_image_new();
+    gtk_widget_show(image_);
+    gtk_container_add(GTK_CONTAINER(outer_), image_);
+    gtk_widget_add_events(outer_, GDK_BUTTON_PRESS_MASK);
+    g_signal_connect(outer_, "button-press-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer self) -> gboolean {
+                       if (e->button != 1 || e->type != GDK_BUTTON_PRESS) return FALSE;
+                       static_cast<ImagePeer*>(self)->c_.Click();
+                       return TRUE;
+                     }),
+                     this);
+  }
+  void Apply(ui::Prop what) override {
+    if (what == ui::Prop::Items || what == ui::Prop::Bounds) LoadPicture();
+    if (what == ui::Prop::Cursor) {
+      // The event box has a window of its own, which carries the cursor.
+      if (GdkWindow* win = gtk_widget_get_window(outer_); win && gtk_widget_get_realized(outer_))
+        SetCursorOn(win);
+      else if (!hooked_) {
+        hooked_ = true;
+        g_signal_connect_after(outer_, "realize", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                                 static_cast<ImagePeer*>(self)->Apply(ui::Prop::Cursor);
+                               }),
+                               this);
+      }
+      return;
+    }
+    Peer::Apply(what);
+  }
+
+ private:
+  void LoadPicture() {
+    const std::string& path = static_cast<ui::Image&>(c_).picture();
+    const ui::Rect& b = c_.bounds();
+    GdkPixbuf* pix = nullptr;
+    if (!path.empty() && b.width > 0 && b.height > 0)
+      pix = gdk_pixbuf_new_from_file_at_scale(Utf8(path).c_str(), b.width, b.height, FALSE,
+                                              nullptr);
+    gtk_image_set_from_pixbuf(GTK_IMAGE(image_), pix);
+    if (pix) g_object_unref(pix);
+  }
+  void SetCursorOn(GdkWindow* win) {
+    GdkCursor* cursor = nullptr;
+    if (c_.cursor() == ui::Cursor::HandPoint)
+      cursor = gdk_cursor_new_from_name(gdk_window_get_display(win), "pointer");
+    gdk_window_set_cursor(win, cursor);
+    if (cursor) g_object_unref(cursor);
+  }
+  GtkWidget* image_ = nullptr;
+  bool hooked_ = false;
+};
+
 class ButtonPeer : public Peer {
  public:
   ButtonPeer(GtkRenderer& r, ui::Control& c, bool flat = false) : Peer(r, c), flat_(flat) {}
@@ -1464,6 +1527,8 @@ std::unique_ptr<ui::ControlPeer> GtkRenderer::CreatePeer(ui::Control& c) {
       p = std::make_unique<BrowserPeer>(*this, c);
       break;
     case ui::Kind::Image:
+      p = std::make_unique<ImagePeer>(*this, c);
+      break;
     case ui::Kind::Gauge:
     case ui::Kind::ListBox:
     case ui::Kind::Shape:
