@@ -16,7 +16,8 @@ struct Platform {
   BrowserFactory& browsers;
   Shell& shell;
   Pointer& pointer;
-  ui::Renderer* renderer = nullptr;  // null: nothing is drawn
+  ui::Renderer* renderer = nullptr;           // null: nothing is drawn
+  SingleInstance* single_instance = nullptr;  // for programs that run once at a time
 };
 
 }  // namespace platform

@@ -64,4 +64,19 @@ class Shell {
   virtual bool Open(const std::string& target, const std::string& parameters) = 0;
 };
 
+// A named marker that one process at a time holds while it runs. The system frees it when the
+// holder ends, however it ends, so a crash never keeps the next start out.
+class SingleInstance {
+ public:
+  enum class Result {
+    Acquired,       // this process holds the marker now
+    HeldElsewhere,  // another running process holds it
+    Failed,         // the marker cannot be made at all
+  };
+  virtual ~SingleInstance() = default;
+  virtual Result Acquire(const std::string& name) = 0;
+  // Gives up a marker this process holds (nothing when it holds none of that name).
+  virtual void Release(const std::string& name) = 0;
+};
+
 }  // namespace platform

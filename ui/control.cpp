@@ -192,6 +192,12 @@ void CheckBox::Click() {
   if (enabled()) SetChecked(!checked_);
 }
 
+void Label::SetAlignment(TextAlign a) {
+  if (alignment_ == a) return;
+  alignment_ = a;
+  Changed(Prop::Style);
+}
+
 void Edit::SetText(const std::string& s) {
   std::string t = s;
   if (max_length_ > 0 && static_cast<int>(t.size()) > max_length_) t.resize(max_length_);

@@ -218,9 +218,17 @@ class CheckBox : public Control {
   bool checked_ = false;
 };
 
+enum class TextAlign { Left, Center, Right };
+
 class Label : public Control {
  public:
   Label(Control* parent, std::string name) : Control(parent, Kind::Label, std::move(name)) {}
+  // Where the text sits across the label's width.
+  TextAlign alignment() const { return alignment_; }
+  void SetAlignment(TextAlign a);
+
+ private:
+  TextAlign alignment_ = TextAlign::Left;
 };
 
 // A one-line edit box. Its text is the caption.

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,19 @@ class Shell : public platform::Shell {
   bool result = true;
 };
 
+// The named markers of one fake machine: every program built on the same fake platform sees
+// the markers the others hold.
+class SingleInstance : public platform::SingleInstance {
+ public:
+  Result Acquire(const std::string& name) override {
+    if (fail) return Result::Failed;
+    return held.insert(name).second ? Result::Acquired : Result::HeldElsewhere;
+  }
+  void Release(const std::string& name) override { held.erase(name); }
+  std::set<std::string> held;
+  bool fail = false;  // no marker can be made
+};
+
 // Everything together, as a test builds it.
 struct Platform {
   Scheduler scheduler;
@@ -191,8 +205,11 @@ struct Platform {
   BrowserFactory browsers;
   Shell shell;
   Pointer pointer;
+  SingleInstance single_instance;
   platform::Platform get() {
-    return platform::Platform{scheduler, clock, dialogs, browsers, shell, pointer, nullptr};
+    platform::Platform p{scheduler, clock, dialogs, browsers, shell, pointer};
+    p.single_instance = &single_instance;
+    return p;
   }
 };
 
