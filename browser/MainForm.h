@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/document.h"
+#include "text/teikei.h"
 #include "platform/services.h"
 #include "platform/web_browser.h"
 #include "ui/control.h"
@@ -95,6 +96,14 @@ class TMain : public ui::Form {
   bool WalkRunning = false;  // the walkthrough's fields, likewise
   bool WalkCollecting = false;
   int WalkSlot = -1;
+
+  // --- template texts ---
+  text::TeikeiEntries Teikei;
+  void DoLoadTeikeiExecute();
+  // The application-wide key hook: true when the key was handled (it then goes no further).
+  bool HandleAppMessage(const ui::KeyMessage& key);
+  void F1Click(int tag);  // the template buttons F1 to F6
+  void CheckTeikeiMarker();  // run on every page-watcher tick
 
   // --- the add-in strip ---
   struct AddInEntry {

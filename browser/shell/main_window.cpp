@@ -46,6 +46,7 @@ TMain::TMain(Program& p)
 }
 
 TMain::~TMain() {
+  prog_.app.OnMessage = nullptr;
   // Browsers report to this form's handlers: take them down while the form is whole.
   IdleTimer.SetEnabled(false);
   for (auto*& b : BrowserSlots) b = nullptr;
@@ -126,6 +127,7 @@ void TMain::BuildControls() {
     TeikeiButtons[i]->SetTag(i);
     TeikeiButtons[i]->SetHint(std::string(keys[i]) + "キーに割り当てる定型文の編集"_sj);
     TeikeiButtons[i]->SetShowHint(true);
+    TeikeiButtons[i]->OnClick = [this, i] { F1Click(TeikeiButtons[i]->tag()); };
   }
 
   SizeCtrlPanel = Place<ui::Panel>(BasePanel, "SizeCtrlPanel", "最大化"_sj, {700, 0, 96, 41});
@@ -254,19 +256,22 @@ void TMain::BuildActions() {
   actions().Add("DoFullScreen", {'F', true, true, false})->OnExecute = [this] {
     DoFullScreenExecute();
   };
+  actions().Add("DoLoadTeikei")->OnExecute = [this] { DoLoadTeikeiExecute(); };
   actions().Add("DoLoadAddIn")->OnExecute = [this] { DoLoadAddInExecute(); };
   actions().Add("DoSaveConfig")->OnExecute = [this] { DoSaveConfigExecute(); };
   actions().Add("DoLoadConfig")->OnExecute = [this] { DoLoadConfigExecute(); };
 }
 
 void TMain::FormCreate() {
-  // The key hook and skins join here with their features; the browser slots are filled now.
+  prog_.app.OnMessage = [this](const ui::KeyMessage& key) { return HandleAppMessage(key); };
   BrowserSlots[kSiteSlot] = WB2;
   BrowserSlots[kHomeSlot] = WB3;
   MainArea->SetBounds({0, 0, MainArea->width(), MainArea->height()});
   MainArea->SetAlign(ui::Align::Client);
   SetClientSize(720, 550);
+  actions().Find("DoLoadTeikei")->Execute();
   actions().Find("DoLoadAddIn")->Execute();
+  // Skins join here with their feature.
   InitTimer->SetEnabled(true);
   NoMouseMinutes = 0;
 }

@@ -12,7 +12,8 @@ void TMain::IdleTimerTimer() {
   CheckBrowsers();
   if (!IdleTimer.enabled()) return;  // a fixed browser could not be re-created
   AddInAutoHide();
-  // The cursor watch and the template marker join here with their features.
+  // The cursor watch joins here with the sleep detection.
+  CheckTeikeiMarker();
   if (RetiredBrowser) {
     if (RetiredBrowser->tag() > 0) {
       RetiredBrowser->SetTag(RetiredBrowser->tag() - 1);
