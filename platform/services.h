@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string>
 
+namespace ui {
+class Form;
+}
+
 namespace platform {
 
 struct LocalTime {
@@ -46,6 +50,10 @@ class Pointer {
   virtual Point CursorPos() = 0;  // screen coordinates
   virtual int ScreenWidth() = 0;
   virtual int ScreenHeight() = 0;
+  // Whether the form's window is the active one, and where its client area's origin is on the
+  // screen.
+  virtual bool IsActive(const ui::Form& form) = 0;
+  virtual Point ClientOrigin(const ui::Form& form) = 0;
 };
 
 class Shell {

@@ -10,6 +10,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 port=${HOBNEST_PORT:-8931}
 run="$root/run"
 mkdir -p "$run"
+# The program folder ships the add-ins: the default icon and the template editor.
+cp -r "$root/assets/AddIn" "$run/"
 cat >"$run/Hosts.txt" <<HOSTS
 # Every host role of the site is the stand-in hobnest-sim on this machine.
 SITE = 127.0.0.1:$port

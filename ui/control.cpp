@@ -84,7 +84,10 @@ void Control::SetBounds(const Rect& r) {
   bounds_ = r;
   Changed(Prop::Bounds);
   if (!realigning_ && parent_ && align_ != Align::None) parent_->ChildLayoutChanged();
-  if (resized) Realign();
+  if (resized) {
+    Realign();
+    if (OnResize) OnResize();
+  }
 }
 
 void Control::SetAlign(Align a) {
@@ -144,7 +147,10 @@ void Control::Realign() {
       c.bounds_ = placed[i];
       c.Changed(Prop::Bounds);
     }
-    if (old.width != placed[i].width || old.height != placed[i].height) c.Realign();
+    if (old.width != placed[i].width || old.height != placed[i].height) {
+      c.Realign();
+      if (c.OnResize) c.OnResize();
+    }
   }
   realigning_ = false;
 }
@@ -213,6 +219,11 @@ void Edit::SetMaxLength(int n) {
 void Edit::SetReadOnly(bool on) {
   read_only_ = on;
   Changed(Prop::ReadOnly);
+}
+
+void Image::SetPicture(const std::string& path) {
+  picture_ = path;
+  Changed(Prop::Items);
 }
 
 void StatusBar::SetPanelCount(int n) {

@@ -58,6 +58,7 @@ enum class Prop {
   Style,
   Default,
   Focus,
+  WindowState,
 };
 
 // The renderer's side of one control.
@@ -149,6 +150,7 @@ class Control {
 
   // Events common to many controls.
   std::function<void()> OnClick;
+  std::function<void()> OnResize;  // the width or the height changed
   std::function<void()> OnExit;
   // Runs OnClick when the control is enabled (what a click by the user does).
   virtual void Click();
@@ -255,6 +257,17 @@ class Edit : public Control {
 class Memo : public Edit {
  public:
   Memo(Control* parent, std::string name) : Edit(parent, std::move(name), Kind::Memo) {}
+};
+
+// A picture, stretched to its bounds with a transparent background.
+class Image : public Control {
+ public:
+  Image(Control* parent, std::string name) : Control(parent, Kind::Image, std::move(name)) {}
+  const std::string& picture() const { return picture_; }  // a file path; empty: none
+  void SetPicture(const std::string& path);
+
+ private:
+  std::string picture_;
 };
 
 class StatusBar : public Control {

@@ -11,7 +11,9 @@ using namespace text::literals;
 void TMain::IdleTimerTimer() {
   CheckBrowsers();
   if (!IdleTimer.enabled()) return;  // a fixed browser could not be re-created
-  // The add-in strip, the cursor watch and the template marker join here with their features.
+  AddInAutoHide();
+  // The cursor watch joins here with the sleep detection.
+  CheckTeikeiMarker();
   if (RetiredBrowser) {
     if (RetiredBrowser->tag() > 0) {
       RetiredBrowser->SetTag(RetiredBrowser->tag() - 1);

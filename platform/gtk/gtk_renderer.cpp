@@ -221,10 +221,11 @@ class Peer : public ui::ControlPeer {
     g_object_ref_sink(outer_);
     Name(outer_, c_.name());
     if (GtkWidget* self = widget(); self != outer_) Name(self, c_.name());
-    for (ui::Prop p : {ui::Prop::Caption, ui::Prop::Enabled, ui::Prop::Color, ui::Prop::Font,
-                       ui::Prop::Hint, ui::Prop::Checked, ui::Prop::ReadOnly,
-                       ui::Prop::PasswordChar, ui::Prop::MaxLength, ui::Prop::Items,
-                       ui::Prop::Panels, ui::Prop::Position, ui::Prop::Style, ui::Prop::Default})
+    for (ui::Prop p :
+         {ui::Prop::Caption, ui::Prop::Enabled, ui::Prop::Color, ui::Prop::Font, ui::Prop::Hint,
+          ui::Prop::Checked, ui::Prop::ReadOnly, ui::Prop::PasswordChar, ui::Prop::MaxLength,
+          ui::Prop::Items, ui::Prop::Panels, ui::Prop::Position, ui::Prop::Style, ui::Prop::Default,
+          ui::Prop::WindowState})
       Apply(p);
     if (Peer* parent = ParentPeer()) parent->PlaceChild(*this);
     Apply(ui::Prop::Bounds);
@@ -504,6 +505,69 @@ class GroupBoxPeer : public Peer {
 };
 
 // --- buttons and check boxes ---
+
+// A picture stretched to the model's bounds, in an event box: it takes clicks and carries the
+// cursor. Icons, bitmaps and the other kinds GdkPixbuf reads are drawn; a file it cannot read
+// shows nothing.
+class ImagePeer : public Peer {
+ public:
+  using Peer::Peer;
+
+ protected:
+  void Build() override {
+    outer_ = gtk_event_box_new();
+    gtk_event_box_set_visible_window(GTK_EVENT_BOX(outer_), TRUE);
+    image_ = gtk_image_new();
+    gtk_widget_show(image_);
+    gtk_container_add(GTK_CONTAINER(outer_), image_);
+    gtk_widget_add_events(outer_, GDK_BUTTON_PRESS_MASK);
+    g_signal_connect(outer_, "button-press-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer self) -> gboolean {
+                       if (e->button != 1 || e->type != GDK_BUTTON_PRESS) return FALSE;
+                       static_cast<ImagePeer*>(self)->c_.Click();
+                       return TRUE;
+                     }),
+                     this);
+  }
+  void Apply(ui::Prop what) override {
+    if (what == ui::Prop::Items || what == ui::Prop::Bounds) LoadPicture();
+    if (what == ui::Prop::Cursor) {
+      // The event box has a window of its own, which carries the cursor.
+      if (GdkWindow* win = gtk_widget_get_window(outer_); win && gtk_widget_get_realized(outer_))
+        SetCursorOn(win);
+      else if (!hooked_) {
+        hooked_ = true;
+        g_signal_connect_after(outer_, "realize", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                                 static_cast<ImagePeer*>(self)->Apply(ui::Prop::Cursor);
+                               }),
+                               this);
+      }
+      return;
+    }
+    Peer::Apply(what);
+  }
+
+ private:
+  void LoadPicture() {
+    const std::string& path = static_cast<ui::Image&>(c_).picture();
+    const ui::Rect& b = c_.bounds();
+    GdkPixbuf* pix = nullptr;
+    if (!path.empty() && b.width > 0 && b.height > 0)
+      pix = gdk_pixbuf_new_from_file_at_scale(Utf8(path).c_str(), b.width, b.height, FALSE,
+                                              nullptr);
+    gtk_image_set_from_pixbuf(GTK_IMAGE(image_), pix);
+    if (pix) g_object_unref(pix);
+  }
+  void SetCursorOn(GdkWindow* win) {
+    GdkCursor* cursor = nullptr;
+    if (c_.cursor() == ui::Cursor::HandPoint)
+      cursor = gdk_cursor_new_from_name(gdk_window_get_display(win), "pointer");
+    gdk_window_set_cursor(win, cursor);
+    if (cursor) g_object_unref(cursor);
+  }
+  GtkWidget* image_ = nullptr;
+  bool hooked_ = false;
+};
 
 class ButtonPeer : public Peer {
  public:
@@ -1154,6 +1218,12 @@ class FormPeer : public Peer {
         if (form().main_menu() && &form().main_menu()->root() != root_) BuildMenu();
         return;
       }
+      case ui::Prop::WindowState:
+        if (form().maximized())
+          gtk_window_maximize(win);
+        else
+          gtk_window_unmaximize(win);
+        return;
       case ui::Prop::Position:
         if (form().position() == ui::FormPosition::Designed) {
           gtk_window_set_position(win, GTK_WIN_POS_NONE);
@@ -1481,6 +1551,8 @@ std::unique_ptr<ui::ControlPeer> GtkRenderer::CreatePeer(ui::Control& c) {
       p = std::make_unique<BrowserPeer>(*this, c);
       break;
     case ui::Kind::Image:
+      p = std::make_unique<ImagePeer>(*this, c);
+      break;
     case ui::Kind::Gauge:
     case ui::Kind::ListBox:
     case ui::Kind::Shape:

@@ -83,6 +83,8 @@ class GdkPointer : public platform::Pointer {
   Point CursorPos() override;
   int ScreenWidth() override;
   int ScreenHeight() override;
+  bool IsActive(const ui::Form& form) override;
+  Point ClientOrigin(const ui::Form& form) override;
 };
 
 // A target naming an existing program file is started with the parameters (split as a Windows

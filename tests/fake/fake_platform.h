@@ -167,7 +167,11 @@ class Pointer : public platform::Pointer {
   platform::Point CursorPos() override { return pos; }
   int ScreenWidth() override { return 1280; }
   int ScreenHeight() override { return 1024; }
+  bool IsActive(const ui::Form&) override { return active; }
+  platform::Point ClientOrigin(const ui::Form&) override { return origin; }
   platform::Point pos{100, 100};
+  bool active = true;
+  platform::Point origin{200, 150};  // the main window's client area on the screen
 };
 
 class Shell : public platform::Shell {
