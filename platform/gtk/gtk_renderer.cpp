@@ -553,8 +553,8 @@ class ImagePeer : public Peer {
     const ui::Rect& b = c_.bounds();
     GdkPixbuf* pix = nullptr;
     if (!path.empty() && b.width > 0 && b.height > 0)
-      pix = gdk_pixbuf_new_from_file_at_scale(Utf8(path).c_str(), b.width, b.height, FALSE,
-                                              nullptr);
+      pix =
+          gdk_pixbuf_new_from_file_at_scale(Utf8(path).c_str(), b.width, b.height, FALSE, nullptr);
     gtk_image_set_from_pixbuf(GTK_IMAGE(image_), pix);
     if (pix) g_object_unref(pix);
   }
@@ -593,7 +593,8 @@ class ButtonPeer : public Peer {
         gtk_label_set_text_with_mnemonic(GTK_LABEL(label_), MnemonicText(c_.caption()).c_str());
         break;
       case ui::Prop::Font:
-        SetWidgetCss(outer_, FontCss(c_.font()));
+        // The font's colour must not hide the disabled look.
+        SetWidgetCss(outer_, FontCss(c_.font()), "button:disabled { color: rgb(150,150,150); }");
         break;
       case ui::Prop::Default: {
         auto* b = dynamic_cast<ui::Button*>(&c_);
@@ -636,7 +637,8 @@ class CheckBoxPeer : public Peer {
         gtk_label_set_text_with_mnemonic(GTK_LABEL(label_), MnemonicText(c_.caption()).c_str());
         break;
       case ui::Prop::Font:
-        SetWidgetCss(outer_, FontCss(c_.font()));
+        SetWidgetCss(outer_, FontCss(c_.font()),
+                     "checkbutton:disabled { color: rgb(150,150,150); }");
         break;
       case ui::Prop::Checked:
         Sync();
