@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "platform/document.h"
-#include "text/teikei.h"
 #include "platform/services.h"
 #include "platform/web_browser.h"
+#include "text/teikei.h"
 #include "ui/control.h"
 #include "ui/form.h"
 #include "ui/timer.h"
@@ -102,7 +102,7 @@ class TMain : public ui::Form {
   void DoLoadTeikeiExecute();
   // The application-wide key hook: true when the key was handled (it then goes no further).
   bool HandleAppMessage(const ui::KeyMessage& key);
-  void F1Click(int tag);  // the template buttons F1 to F6
+  void F1Click(int tag);     // the template buttons F1 to F6
   void CheckTeikeiMarker();  // run on every page-watcher tick
 
   // --- the add-in strip ---

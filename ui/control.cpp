@@ -200,7 +200,17 @@ void Label::SetAlignment(TextAlign a) {
 
 void Edit::SetText(const std::string& s) {
   std::string t = s;
-  if (max_length_ > 0 && static_cast<int>(t.size()) > max_length_) t.resize(max_length_);
+  if (max_length_ > 0 && static_cast<int>(t.size()) > max_length_) {
+    // Cut at a character boundary: a Shift-JIS lead byte never stays without its second byte.
+    std::size_t end = 0;
+    while (end < t.size()) {
+      unsigned char c = static_cast<unsigned char>(t[end]);
+      std::size_t len = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ? 2 : 1;
+      if (end + len > static_cast<std::size_t>(max_length_)) break;
+      end += len;
+    }
+    t.resize(end);
+  }
   if (t == caption()) return;
   SetCaption(t);
   if (OnChange) OnChange();

@@ -1,12 +1,11 @@
 #include "platform/gtk/gtk_services.h"
 
-#include "platform/gtk/gtk_renderer.h"
-
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
 #include <ctime>
 
+#include "platform/gtk/gtk_renderer.h"
 #include "text/files.h"
 #include "text/sjis.h"
 
