@@ -6,10 +6,12 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/document.h"
 #include "platform/services.h"
 #include "platform/web_browser.h"
+#include "text/teikei.h"
 #include "ui/control.h"
 #include "ui/form.h"
 #include "ui/timer.h"
@@ -17,6 +19,7 @@
 namespace mirabo {
 
 class Program;
+class Skin;  // the skin object; there is none until a skin is loaded
 
 // The caption an address gives a program tab that has none yet; empty when it says nothing.
 std::string CaptionFromAddress(const std::string& address);
@@ -72,6 +75,15 @@ class TMain : public ui::Form {
   ui::MenuItem* N15;                     // its popup twin
   std::array<ui::MenuItem*, 5> NST{};    // NST01 .. NST05: the five statuses, main menu
   std::array<ui::MenuItem*, 5> NST_2{};  // NST01_2 .. NST05_2: their popup twins
+  // The view and settings menus; each has its popup twin, named with a trailing 2.
+  ui::MenuItem* opBasePanel;
+  ui::MenuItem* opLoginPanel;
+  ui::MenuItem* opNaviPanel;
+  ui::MenuItem* opTeikeiPanel;
+  ui::MenuItem* opTabPanel;
+  ui::MenuItem* opAddIn;
+  ui::MenuItem* opPWrm;
+  ui::MenuItem* opSKINrm;
 
   // --- timers ---
   std::unique_ptr<ui::Timer> InitTimer;  // destroyed after its one tick
@@ -90,6 +102,30 @@ class TMain : public ui::Form {
   bool WalkRunning = false;  // the walkthrough's fields, likewise
   bool WalkCollecting = false;
   int WalkSlot = -1;
+
+  // --- template texts ---
+  text::TeikeiEntries Teikei;
+  void DoLoadTeikeiExecute();
+  // The application-wide key hook: true when the key was handled (it then goes no further).
+  bool HandleAppMessage(const ui::KeyMessage& key);
+  void F1Click(int tag);     // the template buttons F1 to F6
+  void CheckTeikeiMarker();  // run on every page-watcher tick
+
+  // --- the add-in strip ---
+  struct AddInEntry {
+    std::string Path;   // what the shell opens
+    std::string Param;  // its parameters
+  };
+  std::vector<AddInEntry> AddInEntries;  // index = the button's tag
+  std::vector<ui::Panel*> AddInButtons;
+  void DoLoadAddInExecute();
+  void AddInClick(int k);
+  void opAddInClick();
+  void AddInAutoHide();  // run on every page-watcher tick
+
+  // --- skins ---
+  Skin* CurrentSkin = nullptr;
+  int SkinIndex = -1;
 
   // --- the status writer ---
   int StatusIndex = 0;     // which of the five texts is posted
@@ -142,6 +178,19 @@ class TMain : public ui::Form {
   // --- login panel ---
   void ShowLogMngClick();
 
+  // --- settings file and panel layout ---
+  void DoSaveConfigExecute();
+  void DoLoadConfigExecute();
+  void opBasePanelClick();
+  void opLoginPanelClick() { FlipPanel(*opLoginPanel, *LoginPanel); }
+  void opNaviPanelClick() { FlipPanel(*opNaviPanel, *NaviPanel); }
+  void opTeikeiPanelClick() { FlipPanel(*opTeikeiPanel, *TeikeiPanel); }
+  void opTabPanelClick() { FlipPanel(*opTabPanel, *TabPanel); }
+  void opPWrmClick() { opPWrm->SetChecked(!opPWrm->checked()); }
+  void opSKINrmClick() { opSKINrm->SetChecked(!opSKINrm->checked()); }
+  void DoFullScreenExecute();
+  void SBResize();
+
   // --- online status (presence/) ---
   void N24Click();  // shows the settings dialog
   // NST01Click .. NST05Click: the status menu items, index 0 .. 4.
@@ -177,7 +226,11 @@ class TMain : public ui::Form {
   void DestroyTab(int slot_gone, platform::WebBrowser* browser);
   bool IsStatusBrowser(const platform::WebBrowser* browser) const;
   void BringToFront(ui::TabSheet* sheet, const platform::WebBrowser& sender);
+  // The message for a browser that could not be created, captioned with the handler's name.
+  void NoBrowserMemory(const char* handler);
   void CheckBrowsers();
+  void FlipPanel(ui::MenuItem& item, ui::Control& panel);
+  void ShowBasePanel(bool shown);
   bool ReplaceFixedBrowser(int slot);
 
   Program& prog_;

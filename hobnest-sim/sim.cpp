@@ -14,6 +14,7 @@
 #include <string_view>
 #include <thread>
 
+#include "text/html.h"
 #include "text/sjis.h"
 
 namespace hobnest {
@@ -86,31 +87,7 @@ std::string AddressText(std::string_view bytes) {
   return IsUtf8(bytes) ? std::string(bytes) : text::ToUtf8(bytes);
 }
 
-std::string Html(std::string_view s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string Html(std::string_view s) { return text::EscapeHtml(s); }
 
 // The inside of a single-quoted script string.
 std::string Js(std::string_view s) {

@@ -16,8 +16,9 @@ struct Platform {
   BrowserFactory& browsers;
   Shell& shell;
   Pointer& pointer;
-  Power& power;
-  ui::Renderer* renderer = nullptr;  // null: nothing is drawn
+  ui::Renderer* renderer = nullptr;           // null: nothing is drawn
+  SingleInstance* single_instance = nullptr;  // for programs that run once at a time
+  Power* power = nullptr;                     // for programs that switch the computer off
 };
 
 }  // namespace platform

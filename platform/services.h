@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string>
 
+namespace ui {
+class Form;
+}
+
 namespace platform {
 
 struct LocalTime {
@@ -46,6 +50,10 @@ class Pointer {
   virtual Point CursorPos() = 0;  // screen coordinates
   virtual int ScreenWidth() = 0;
   virtual int ScreenHeight() = 0;
+  // Whether the form's window is the active one, and where its client area's origin is on the
+  // screen.
+  virtual bool IsActive(const ui::Form& form) = 0;
+  virtual Point ClientOrigin(const ui::Form& form) = 0;
 };
 
 class Shell {
@@ -54,6 +62,21 @@ class Shell {
   // Starts a program with parameters in the current folder, or opens anything else (an
   // address, a document) with the desktop's default application. false when it failed.
   virtual bool Open(const std::string& target, const std::string& parameters) = 0;
+};
+
+// A named marker that one process at a time holds while it runs. The system frees it when the
+// holder ends, however it ends, so a crash never keeps the next start out.
+class SingleInstance {
+ public:
+  enum class Result {
+    Acquired,       // this process holds the marker now
+    HeldElsewhere,  // another running process holds it
+    Failed,         // the marker cannot be made at all
+  };
+  virtual ~SingleInstance() = default;
+  virtual Result Acquire(const std::string& name) = 0;
+  // Gives up a marker this process holds (nothing when it holds none of that name).
+  virtual void Release(const std::string& name) = 0;
 };
 
 // Switching the computer off.

@@ -1,5 +1,6 @@
 #include "text/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -121,6 +122,19 @@ std::string LocalPath(std::string_view stored) {
     if (!bare.empty() && bare.back() != '/' && Exists(bare)) return bare;
   }
   return local;
+}
+
+}  // namespace text
+
+namespace text {
+
+std::optional<std::vector<std::string>> ListFolder(const std::string& path) {
+  DIR* dir = opendir(path.c_str());
+  if (!dir) return std::nullopt;
+  std::vector<std::string> names;
+  while (dirent* e = readdir(dir)) names.emplace_back(e->d_name);
+  closedir(dir);
+  return names;
 }
 
 }  // namespace text

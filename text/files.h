@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace text {
 
@@ -21,6 +22,10 @@ std::optional<std::string> ReadAll(const std::string& path);
 bool WriteAtomic(const std::string& path, std::string_view bytes, unsigned mode = 0644);
 
 // Whether path names something other than a folder, as the original's file existence test did.
+// The names in a folder in the order the system lists them, "." and ".." included; nullopt when
+// it cannot be listed.
+std::optional<std::vector<std::string>> ListFolder(const std::string& path);
+
 bool Exists(const std::string& path);
 // Deletes the file; false when it could not be deleted (or was not there).
 bool Remove(const std::string& path);

@@ -5,11 +5,14 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/deps.sh"
-"$root/tools/build.sh" --target Mirabo hobnest-sim
+"$root/tools/build.sh" --target Mirabo Quillet hobnest-sim
 
 port=${HOBNEST_PORT:-8931}
 run="$root/run"
 mkdir -p "$run"
+# The program folder ships the add-ins: the default icon and the template editor.
+cp -r "$root/assets/AddIn" "$run/"
+cp "$root/build/template-editor/Quillet" "$run/AddIn/006Quillet/Quillet"
 cat >"$run/Hosts.txt" <<HOSTS
 # Every host role of the site is the stand-in hobnest-sim on this machine.
 SITE = 127.0.0.1:$port

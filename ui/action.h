@@ -19,6 +19,7 @@ class Action {
     if (OnExecute) OnExecute();
   }
   std::function<void()> OnExecute;
+  bool checked = false;  // an action's own check mark (full screen keeps its state there)
 
  private:
   std::string name_;

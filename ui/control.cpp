@@ -84,7 +84,10 @@ void Control::SetBounds(const Rect& r) {
   bounds_ = r;
   Changed(Prop::Bounds);
   if (!realigning_ && parent_ && align_ != Align::None) parent_->ChildLayoutChanged();
-  if (resized) Realign();
+  if (resized) {
+    Realign();
+    if (OnResize) OnResize();
+  }
 }
 
 void Control::SetAlign(Align a) {
@@ -144,7 +147,10 @@ void Control::Realign() {
       c.bounds_ = placed[i];
       c.Changed(Prop::Bounds);
     }
-    if (old.width != placed[i].width || old.height != placed[i].height) c.Realign();
+    if (old.width != placed[i].width || old.height != placed[i].height) {
+      c.Realign();
+      if (c.OnResize) c.OnResize();
+    }
   }
   realigning_ = false;
 }
@@ -186,9 +192,25 @@ void CheckBox::Click() {
   if (enabled()) SetChecked(!checked_);
 }
 
+void Label::SetAlignment(TextAlign a) {
+  if (alignment_ == a) return;
+  alignment_ = a;
+  Changed(Prop::Style);
+}
+
 void Edit::SetText(const std::string& s) {
   std::string t = s;
-  if (max_length_ > 0 && static_cast<int>(t.size()) > max_length_) t.resize(max_length_);
+  if (max_length_ > 0 && static_cast<int>(t.size()) > max_length_) {
+    // Cut at a character boundary: a Shift-JIS lead byte never stays without its second byte.
+    std::size_t end = 0;
+    while (end < t.size()) {
+      unsigned char c = static_cast<unsigned char>(t[end]);
+      std::size_t len = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ? 2 : 1;
+      if (end + len > static_cast<std::size_t>(max_length_)) break;
+      end += len;
+    }
+    t.resize(end);
+  }
   if (t == caption()) return;
   SetCaption(t);
   if (OnChange) OnChange();
@@ -207,6 +229,11 @@ void Edit::SetMaxLength(int n) {
 void Edit::SetReadOnly(bool on) {
   read_only_ = on;
   Changed(Prop::ReadOnly);
+}
+
+void Image::SetPicture(const std::string& path) {
+  picture_ = path;
+  Changed(Prop::Items);
 }
 
 void Edit::SetBorder(bool on) {

@@ -58,6 +58,7 @@ enum class Prop {
   Style,
   Default,
   Focus,
+  WindowState,
   ItemIndex,  // the selected item of a list box
   Progress,   // a gauge's position or range
 };
@@ -151,6 +152,7 @@ class Control {
 
   // Events common to many controls.
   std::function<void()> OnClick;
+  std::function<void()> OnResize;  // the width or the height changed
   std::function<void()> OnExit;
   // Runs OnClick when the control is enabled (what a click by the user does).
   virtual void Click();
@@ -218,9 +220,17 @@ class CheckBox : public Control {
   bool checked_ = false;
 };
 
+enum class TextAlign { Left, Center, Right };
+
 class Label : public Control {
  public:
   Label(Control* parent, std::string name) : Control(parent, Kind::Label, std::move(name)) {}
+  // Where the text sits across the label's width.
+  TextAlign alignment() const { return alignment_; }
+  void SetAlignment(TextAlign a);
+
+ private:
+  TextAlign alignment_ = TextAlign::Left;
 };
 
 // A one-line edit box. Its text is the caption.
@@ -253,6 +263,17 @@ class Edit : public Control {
 class Memo : public Edit {
  public:
   Memo(Control* parent, std::string name) : Edit(parent, std::move(name), Kind::Memo) {}
+};
+
+// A picture, stretched to its bounds with a transparent background.
+class Image : public Control {
+ public:
+  Image(Control* parent, std::string name) : Control(parent, Kind::Image, std::move(name)) {}
+  const std::string& picture() const { return picture_; }  // a file path; empty: none
+  void SetPicture(const std::string& path);
+
+ private:
+  std::string picture_;
 };
 
 class StatusBar : public Control {

@@ -26,6 +26,12 @@ void Form::SetPosition(FormPosition p) {
   Changed(Prop::Position);
 }
 
+void Form::SetMaximized(bool on) {
+  if (maximized_ == on) return;
+  maximized_ = on;
+  Changed(Prop::WindowState);
+}
+
 void Form::SetClientSize(int w, int h) { SetBounds({left(), top(), w, h}); }
 
 Menu& Form::CreateMainMenu(std::string name) {

@@ -34,6 +34,10 @@ class Form : public Control {
   int client_width() const { return width(); }
   int client_height() const { return height(); }
 
+  // Maximised or at its normal size.
+  bool maximized() const { return maximized_; }
+  void SetMaximized(bool on);
+
   Menu* main_menu() const { return main_menu_.get(); }
   Menu& CreateMainMenu(std::string name);
   Menu* popup_menu() const { return popup_menu_.get(); }
@@ -58,6 +62,7 @@ class Form : public Control {
   bool stay_on_top_ = false;
   FormPosition position_ = FormPosition::Designed;
   bool key_preview_ = false;
+  bool maximized_ = false;
   std::unique_ptr<Menu> main_menu_;
   std::unique_ptr<Menu> popup_menu_;
   ActionList actions_;

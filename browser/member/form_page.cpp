@@ -1,38 +1,11 @@
 #include "browser/member/form_page.h"
 
+#include "text/html.h"
 #include "text/sjis.h"
 
 namespace mirabo {
 
 using namespace text::literals;
-
-std::string EscapeHtml(const std::string& value) {
-  // These bytes never occur inside a Shift-JIS character, so a byte-wise pass is safe.
-  std::string out;
-  out.reserve(value.size());
-  for (char c : value) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 void WriteFormPage(platform::WebBrowser& browser, const std::string& page,
                    const std::string& action) {
@@ -45,8 +18,8 @@ std::string LoginPage(const std::string& action, const std::string& id,
       "<html><head><title>自動ログイン</title></head><body onLoad='javascript:a.submit();'>"
       "<center><br><br><br><br><br><h1>ログインしています。<br>しばらくお待ちください…</h1>"
       "</center><form name=a method=post action="_sj;
-  return head + action + "><input type=hidden name=id value='" + EscapeHtml(id) +
-         "'></td><input type=hidden name=password value='" + EscapeHtml(password) +
+  return head + action + "><input type=hidden name=id value='" + text::EscapeHtml(id) +
+         "'></td><input type=hidden name=password value='" + text::EscapeHtml(password) +
          "'></form></body></html>";
 }
 

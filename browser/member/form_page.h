@@ -8,16 +8,13 @@
 
 namespace mirabo {
 
-// A value as it may stand inside a quoted attribute: & < > " ' become character references, so
-// the site receives exactly the value and no value can put markup into the page.
-std::string EscapeHtml(const std::string& value);
-
 // Puts the page into the browser as its document; action is the form's address, which the page
 // is given as its own so that it posts from the site's origin.
 void WriteFormPage(platform::WebBrowser& browser, const std::string& page,
                    const std::string& action);
 
-// The login page posting id and password to the login handler at action.
+// The login page posting id and password to the login handler at action. The values are
+// escaped, so the site receives exactly what was typed and no value puts markup into the page.
 std::string LoginPage(const std::string& action, const std::string& id,
                       const std::string& password);
 

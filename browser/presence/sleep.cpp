@@ -62,7 +62,7 @@ void TMain::Windows1Click() {
 void TMain::DoShutDownExecute() {
   // The shut-down privilege the original enabled first has no counterpart here: the system
   // decides whether the logged-in user may switch the computer off.
-  prog_.platform.power.PowerOff();
+  if (prog_.platform.power) prog_.platform.power->PowerOff();
 }
 
 }  // namespace mirabo

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "browser/member/form_page.h"
+#include "text/html.h"
 #include "text/sjis.h"
 
 namespace mirabo {
@@ -22,11 +22,12 @@ std::string StatusPage(const std::string& action, const std::string& member_id,
   static const std::string fetching = "(･ω･) アバターコード取得中"_sj;
   return head + (avatar_code.empty() ? fetching : writing) +
          "</h2></center><form name=\"myform\" method=post accept-charset=Shift_JIS action=\"" +
-         action + "\"><INPUT TYPE=\"hidden\" name=\"homepage\" value=\"" + EscapeHtml(member_id) +
+         action + "\"><INPUT TYPE=\"hidden\" name=\"homepage\" value=\"" +
+         text::EscapeHtml(member_id) +
          "\"><INPUT TYPE=\"hidden\" name=\"cpg\" value=\"1\"><input type=\"hidden\" "
          "name=message style=\"width:444px;\" maxlength=1500 value=\"" +
-         EscapeHtml(status_text) + "\"><input type='hidden' name='avatar' value='" +
-         EscapeHtml(avatar_code) + "'></form></body></html>";
+         text::EscapeHtml(status_text) + "\"><input type='hidden' name='avatar' value='" +
+         text::EscapeHtml(avatar_code) + "'></form></body></html>";
 }
 
 namespace {

@@ -49,6 +49,7 @@ TMain::TMain(Program& p)
 }
 
 TMain::~TMain() {
+  prog_.app.OnMessage = nullptr;
   // Browsers report to this form's handlers: take them down while the form is whole.
   IdleTimer.SetEnabled(false);
   for (auto*& b : BrowserSlots) b = nullptr;
@@ -129,6 +130,7 @@ void TMain::BuildControls() {
     TeikeiButtons[i]->SetTag(i);
     TeikeiButtons[i]->SetHint(std::string(keys[i]) + "キーに割り当てる定型文の編集"_sj);
     TeikeiButtons[i]->SetShowHint(true);
+    TeikeiButtons[i]->OnClick = [this, i] { F1Click(TeikeiButtons[i]->tag()); };
   }
 
   SizeCtrlPanel = Place<ui::Panel>(BasePanel, "SizeCtrlPanel", "最大化"_sj, {700, 0, 96, 41});
@@ -153,6 +155,8 @@ void TMain::BuildControls() {
   SB->SetPanelWidth(0, 620);
   SB->SetPanelWidth(1, 30);
   SB->SetPanelText(1, "Document Completed.");
+  SB->OnResize = [this] { SBResize(); };
+  OnResize = [this] { SBResize(); };
 
   ScreenTab = MainArea->Add<ui::PageControl>("ScreenTab");
   ScreenTab->SetBounds({33, 41, 763, 480});
@@ -182,6 +186,56 @@ void TMain::BuildMenus() {
   Windows1->SetOnClick([this](ui::MenuItem&) { Windows1Click(); });
   Exit1 = file->Add("Exit1", "Ｍｉｒａｂｏを終了する"_sj);
   Exit1->SetOnClick([this](ui::MenuItem&) { ExitClick(); });
+
+  // The view and settings menus, built once for each menu; the popup's items are the twins.
+  struct Command {
+    ui::MenuItem* TMain::*field;
+    const char* name;
+    const char* caption;
+    bool checked;
+    void (TMain::*click)();
+  };
+  const Command view[] = {
+      {&TMain::opLoginPanel, "opLoginPanel", "ログインボタン", true, &TMain::opLoginPanelClick},
+      {&TMain::opNaviPanel, "opNaviPanel", "ナビパネル", true, &TMain::opNaviPanelClick},
+      {&TMain::opTeikeiPanel, "opTeikeiPanel", "定型文編集パネル", true,
+       &TMain::opTeikeiPanelClick},
+      {&TMain::opTabPanel, "opTabPanel", "タブ操作パネル", true, &TMain::opTabPanelClick},
+  };
+  const Command settings[] = {
+      {&TMain::opPWrm, "opPWrm", "終了時にパスワード情報を保存しない", false, &TMain::opPWrmClick},
+      {&TMain::opSKINrm, "opSKINrm", "終了時にスキン情報を保存しない", false,
+       &TMain::opSKINrmClick},
+  };
+  auto add = [this](ui::MenuItem* parent, const Command& c, bool twin) {
+    ui::MenuItem* item =
+        parent->Add(std::string(c.name) + (twin ? "2" : ""), text::ToSjis(c.caption));
+    if (twin) {
+      (this->*c.field)->Twin(*item);
+    } else {
+      this->*c.field = item;
+      item->SetChecked(c.checked);
+      auto click = c.click;
+      item->SetOnClick([this, click](ui::MenuItem&) { (this->*click)(); });
+    }
+  };
+  for (bool twin : {false, true}) {
+    ui::Menu* menu = twin ? PopupMenu1 : MainMenu1;
+    std::string suffix = twin ? "2" : "";
+    ui::MenuItem* viewMenu = menu->Add("View" + suffix, "表示"_sj);
+    ui::MenuItem* base = viewMenu->Add("Base" + suffix, "基本機能"_sj);
+    add(base, {&TMain::opBasePanel, "opBasePanel", "表示しない", false, &TMain::opBasePanelClick},
+        twin);
+    for (const Command& c : view) add(viewMenu, c, twin);
+    ui::MenuItem* addins = viewMenu->Add("AddIn" + suffix, "アドイン"_sj);
+    opAddIn = twin ? opAddIn : addins->Add("opAddIn", "自動的に隠す"_sj);
+    if (twin)
+      opAddIn->Twin(*addins->Add("opAddIn2", "自動的に隠す"_sj));
+    else
+      opAddIn->SetOnClick([this](ui::MenuItem&) { opAddInClick(); });
+    ui::MenuItem* settingsMenu = menu->Add("Settings" + suffix, "設定"_sj);
+    for (const Command& c : settings) add(settingsMenu, c, twin);
+  }
 
   Skin1 = MainMenu1->Add("Skin1", "スキン"_sj);
 
@@ -223,16 +277,26 @@ void TMain::BuildActions() {
   actions().Add("DoTabLockCheck", {'L', true, true, false})->OnExecute = [this] {
     DoTabLockCheckExecute();
   };
+  actions().Add("DoFullScreen", {'F', true, true, false})->OnExecute = [this] {
+    DoFullScreenExecute();
+  };
+  actions().Add("DoLoadTeikei")->OnExecute = [this] { DoLoadTeikeiExecute(); };
+  actions().Add("DoLoadAddIn")->OnExecute = [this] { DoLoadAddInExecute(); };
+  actions().Add("DoSaveConfig")->OnExecute = [this] { DoSaveConfigExecute(); };
+  actions().Add("DoLoadConfig")->OnExecute = [this] { DoLoadConfigExecute(); };
   actions().Add("DoShutDown")->OnExecute = [this] { DoShutDownExecute(); };
 }
 
 void TMain::FormCreate() {
-  // The key hook and skins join here with their features; the browser slots are filled now.
+  prog_.app.OnMessage = [this](const ui::KeyMessage& key) { return HandleAppMessage(key); };
   BrowserSlots[kSiteSlot] = WB2;
   BrowserSlots[kHomeSlot] = WB3;
   MainArea->SetBounds({0, 0, MainArea->width(), MainArea->height()});
   MainArea->SetAlign(ui::Align::Client);
   SetClientSize(720, 550);
+  actions().Find("DoLoadTeikei")->Execute();
+  actions().Find("DoLoadAddIn")->Execute();
+  // Skins join here with their feature.
   InitTimer->SetEnabled(true);
   NoMouseMinutes = 0;
 }
@@ -254,14 +318,16 @@ void TMain::InitTimerTimer() {
   BrowserSlots[kHomeSlot]->Navigate(MemberHomepage());
   ScreenTab->SetActivePage(TabSheetMyHome);
   UpdatePageClose();
-  // The settings, the version check and the visit list join here with their features.
+  actions().Find("DoLoadConfig")->Execute();
+  // The version check and the visit list join here with their features.
   prog_.OnlStat->LoadSettings();
   IdleTimer.SetEnabled(true);
   InitTimer.reset();
 }
 
 void TMain::FormClose() {
-  // The settings, the skin and the password option join here with their features.
+  actions().Find("DoSaveConfig")->Execute();
+  // The skin is released here once skins exist.
 }
 
 void TMain::ExitClick() { Close(); }

@@ -46,6 +46,12 @@ std::string CaptionFromAddress(const std::string& address) {
   return {};
 }
 
+void TMain::NoBrowserMemory(const char* handler) {
+  prog_.platform.dialogs.MessageBox(
+      "新規ブラウザ用メモリの確保に失敗しました。ソフトを終了させてください。"_sj,
+      "メモリ確保エラー::"_sj + handler);
+}
+
 void TMain::BringToFront(ui::TabSheet* sheet, const platform::WebBrowser& sender) {
   if (!TabLocked() && !IsStatusBrowser(&sender) && sheet) ScreenTab->SetActivePage(sheet);
 }
@@ -102,9 +108,7 @@ void TMain::WBNewWindow2(platform::WebBrowser& sender, platform::WebBrowser*& ne
   ui::TabSheet* sheet = NewSheet();
   platform::WebBrowser* b = CreateBrowser(sheet, HandlerSet::Full, &sender);
   if (!b) {
-    prog_.platform.dialogs.MessageBox(
-        "新規ブラウザ用メモリの確保に失敗しました。ソフトを終了させてください。"_sj,
-        "メモリ確保エラー::WBNewWindow2"_sj);
+    NoBrowserMemory("WBNewWindow2");
     cancel = true;
     return;
   }
@@ -123,9 +127,7 @@ void TMain::WBNewWindow2b(platform::WebBrowser& sender, platform::WebBrowser*& n
   }
   platform::WebBrowser* b = CreateBrowser(SheetOf(&sender), HandlerSet::Full, &sender);
   if (!b) {
-    prog_.platform.dialogs.MessageBox(
-        "新規ブラウザ用メモリの確保に失敗しました。ソフトを終了させてください。"_sj,
-        "メモリ確保エラー::WBNewWindow2b"_sj);
+    NoBrowserMemory("WBNewWindow2b");
     cancel = true;
     return;
   }

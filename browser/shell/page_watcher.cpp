@@ -11,9 +11,9 @@ using namespace text::literals;
 void TMain::IdleTimerTimer() {
   CheckBrowsers();
   if (!IdleTimer.enabled()) return;  // a fixed browser could not be re-created
-  // The add-in strip's auto-hide joins here with its feature.
+  AddInAutoHide();
   CursorWatch();
-  // The template marker joins here with its feature.
+  CheckTeikeiMarker();
   if (RetiredBrowser) {
     if (RetiredBrowser->tag() > 0) {
       RetiredBrowser->SetTag(RetiredBrowser->tag() - 1);

@@ -49,8 +49,9 @@ RealPlatform::RealPlatform(int* argc, char*** argv, ShellKind shell, const std::
       power_(MakePower(shell, recording_power_)),
       browsers_(std::make_unique<WebKitBrowserFactory>(data_folder)),
       renderer_(std::make_unique<GtkRenderer>()),
-      platform_{scheduler_, clock_,   dialogs_, *browsers_,
-                *shell_,    pointer_, *power_,  renderer_.get()} {}
+      platform_{scheduler_, clock_, dialogs_, *browsers_, *shell_, pointer_, renderer_.get()} {
+  platform_.power = power_.get();
+}
 
 RealPlatform::~RealPlatform() = default;
 

@@ -225,7 +225,7 @@ class Peer : public ui::ControlPeer {
          {ui::Prop::Caption, ui::Prop::Enabled, ui::Prop::Color, ui::Prop::Font, ui::Prop::Hint,
           ui::Prop::Checked, ui::Prop::ReadOnly, ui::Prop::PasswordChar, ui::Prop::MaxLength,
           ui::Prop::Items, ui::Prop::Panels, ui::Prop::Position, ui::Prop::Style, ui::Prop::Default,
-          ui::Prop::ItemIndex, ui::Prop::Progress})
+          ui::Prop::WindowState, ui::Prop::ItemIndex, ui::Prop::Progress})
       Apply(p);
     if (Peer* parent = ParentPeer()) parent->PlaceChild(*this);
     Apply(ui::Prop::Bounds);
@@ -505,6 +505,69 @@ class GroupBoxPeer : public Peer {
 
 // --- buttons and check boxes ---
 
+// A picture stretched to the model's bounds, in an event box: it takes clicks and carries the
+// cursor. Icons, bitmaps and the other kinds GdkPixbuf reads are drawn; a file it cannot read
+// shows nothing.
+class ImagePeer : public Peer {
+ public:
+  using Peer::Peer;
+
+ protected:
+  void Build() override {
+    outer_ = gtk_event_box_new();
+    gtk_event_box_set_visible_window(GTK_EVENT_BOX(outer_), TRUE);
+    image_ = gtk_image_new();
+    gtk_widget_show(image_);
+    gtk_container_add(GTK_CONTAINER(outer_), image_);
+    gtk_widget_add_events(outer_, GDK_BUTTON_PRESS_MASK);
+    g_signal_connect(outer_, "button-press-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer self) -> gboolean {
+                       if (e->button != 1 || e->type != GDK_BUTTON_PRESS) return FALSE;
+                       static_cast<ImagePeer*>(self)->c_.Click();
+                       return TRUE;
+                     }),
+                     this);
+  }
+  void Apply(ui::Prop what) override {
+    if (what == ui::Prop::Items || what == ui::Prop::Bounds) LoadPicture();
+    if (what == ui::Prop::Cursor) {
+      // The event box has a window of its own, which carries the cursor.
+      if (GdkWindow* win = gtk_widget_get_window(outer_); win && gtk_widget_get_realized(outer_))
+        SetCursorOn(win);
+      else if (!hooked_) {
+        hooked_ = true;
+        g_signal_connect_after(outer_, "realize", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                                 static_cast<ImagePeer*>(self)->Apply(ui::Prop::Cursor);
+                               }),
+                               this);
+      }
+      return;
+    }
+    Peer::Apply(what);
+  }
+
+ private:
+  void LoadPicture() {
+    const std::string& path = static_cast<ui::Image&>(c_).picture();
+    const ui::Rect& b = c_.bounds();
+    GdkPixbuf* pix = nullptr;
+    if (!path.empty() && b.width > 0 && b.height > 0)
+      pix =
+          gdk_pixbuf_new_from_file_at_scale(Utf8(path).c_str(), b.width, b.height, FALSE, nullptr);
+    gtk_image_set_from_pixbuf(GTK_IMAGE(image_), pix);
+    if (pix) g_object_unref(pix);
+  }
+  void SetCursorOn(GdkWindow* win) {
+    GdkCursor* cursor = nullptr;
+    if (c_.cursor() == ui::Cursor::HandPoint)
+      cursor = gdk_cursor_new_from_name(gdk_window_get_display(win), "pointer");
+    gdk_window_set_cursor(win, cursor);
+    if (cursor) g_object_unref(cursor);
+  }
+  GtkWidget* image_ = nullptr;
+  bool hooked_ = false;
+};
+
 class ButtonPeer : public Peer {
  public:
   ButtonPeer(GtkRenderer& r, ui::Control& c, bool flat = false) : Peer(r, c), flat_(flat) {}
@@ -529,7 +592,8 @@ class ButtonPeer : public Peer {
         gtk_label_set_text_with_mnemonic(GTK_LABEL(label_), MnemonicText(c_.caption()).c_str());
         break;
       case ui::Prop::Font:
-        SetWidgetCss(outer_, FontCss(c_.font()));
+        // The font's colour must not hide the disabled look.
+        SetWidgetCss(outer_, FontCss(c_.font()), "button:disabled { color: rgb(150,150,150); }");
         break;
       case ui::Prop::Default: {
         auto* b = dynamic_cast<ui::Button*>(&c_);
@@ -572,7 +636,8 @@ class CheckBoxPeer : public Peer {
         gtk_label_set_text_with_mnemonic(GTK_LABEL(label_), MnemonicText(c_.caption()).c_str());
         break;
       case ui::Prop::Font:
-        SetWidgetCss(outer_, FontCss(c_.font()));
+        SetWidgetCss(outer_, FontCss(c_.font()),
+                     "checkbutton:disabled { color: rgb(150,150,150); }");
         break;
       case ui::Prop::Checked:
         Sync();
@@ -621,6 +686,15 @@ class LabelPeer : public Peer {
       case ui::Prop::Font:
         SetWidgetCss(outer_, FontCss(c_.font()));
         break;
+      case ui::Prop::Style: {
+        ui::TextAlign a = static_cast<ui::Label&>(c_).alignment();
+        float x = a == ui::TextAlign::Center ? 0.5f : a == ui::TextAlign::Right ? 1.0f : 0.0f;
+        gtk_label_set_xalign(GTK_LABEL(outer_), x);
+        gtk_label_set_justify(GTK_LABEL(outer_), a == ui::TextAlign::Center  ? GTK_JUSTIFY_CENTER
+                                                 : a == ui::TextAlign::Right ? GTK_JUSTIFY_RIGHT
+                                                                             : GTK_JUSTIFY_LEFT);
+        break;
+      }
       default:
         break;
     }
@@ -774,6 +848,9 @@ class MemoPeer : public Peer {
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(outer_), GTK_SHADOW_IN);
     view_ = gtk_text_view_new();
     gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(view_), GTK_WRAP_WORD_CHAR);
+    // As in a Windows dialog: Tab moves the focus on, Ctrl+I types a tab character.
+    gtk_text_view_set_accepts_tab(GTK_TEXT_VIEW(view_), FALSE);
+    g_signal_connect(view_, "key-press-event", G_CALLBACK(OnKeyPress), this);
     gtk_widget_show(view_);
     gtk_container_add(GTK_CONTAINER(outer_), view_);
     GtkTextBuffer* buf = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view_));
@@ -834,6 +911,18 @@ class MemoPeer : public Peer {
     if (p->syncing_) return;
     std::string typed = LfToCrLf(ToSjis(BufferText(buf)));
     p->edit().SetText(typed);
+  }
+  static gboolean OnKeyPress(GtkWidget* w, GdkEventKey* ev, gpointer) {
+    bool ctrl_i = (ev->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) == GDK_CONTROL_MASK &&
+                  (ev->keyval == GDK_KEY_i || ev->keyval == GDK_KEY_I);
+    if (!ctrl_i) return FALSE;
+    GtkTextBuffer* buf = gtk_text_view_get_buffer(GTK_TEXT_VIEW(w));
+    gboolean editable = gtk_text_view_get_editable(GTK_TEXT_VIEW(w));
+    gtk_text_buffer_begin_user_action(buf);
+    gtk_text_buffer_delete_selection(buf, TRUE, editable);
+    gtk_text_buffer_insert_interactive_at_cursor(buf, "\t", 1, editable);
+    gtk_text_buffer_end_user_action(buf);
+    return TRUE;
   }
   static gboolean OnFocusOut(GtkWidget* w, GdkEvent*, gpointer self) {
     auto* p = static_cast<MemoPeer*>(self);
@@ -1331,6 +1420,12 @@ class FormPeer : public Peer {
         if (form().main_menu() && &form().main_menu()->root() != root_) BuildMenu();
         return;
       }
+      case ui::Prop::WindowState:
+        if (form().maximized())
+          gtk_window_maximize(win);
+        else
+          gtk_window_unmaximize(win);
+        return;
       case ui::Prop::Position:
         if (form().position() == ui::FormPosition::Designed) {
           gtk_window_set_position(win, GTK_WIN_POS_NONE);
@@ -1657,13 +1752,15 @@ std::unique_ptr<ui::ControlPeer> GtkRenderer::CreatePeer(ui::Control& c) {
     case ui::Kind::Browser:
       p = std::make_unique<BrowserPeer>(*this, c);
       break;
+    case ui::Kind::Image:
+      p = std::make_unique<ImagePeer>(*this, c);
+      break;
     case ui::Kind::ListBox:
       p = std::make_unique<ListBoxPeer>(*this, c);
       break;
     case ui::Kind::Gauge:
       p = std::make_unique<GaugePeer>(*this, c);
       break;
-    case ui::Kind::Image:
     case ui::Kind::Shape:
       p = std::make_unique<PlainPeer>(*this, c);
       break;

@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "platform/gtk/gtk_renderer.h"
 #include "text/files.h"
 #include "text/sjis.h"
 
@@ -247,6 +248,29 @@ Point GdkPointer::CursorPos() {
     p.x = x;
     p.y = y;
   }
+  return p;
+}
+
+bool GdkPointer::IsActive(const ui::Form& form) {
+  GtkWidget* w = GtkRenderer::WidgetOf(form);
+  return w && GTK_IS_WINDOW(w) && gtk_window_is_active(GTK_WINDOW(w));
+}
+
+Point GdkPointer::ClientOrigin(const ui::Form& form) {
+  Point p;
+  GtkWidget* client = GtkRenderer::ContainerOf(form);
+  GdkWindow* win = client ? gtk_widget_get_window(client) : nullptr;
+  if (!win) return p;
+  int x = 0, y = 0;
+  gdk_window_get_origin(win, &x, &y);
+  GtkAllocation a;
+  gtk_widget_get_allocation(client, &a);
+  if (!gtk_widget_get_has_window(client)) {
+    x += a.x;
+    y += a.y;
+  }
+  p.x = x;
+  p.y = y;
   return p;
 }
 

@@ -83,6 +83,8 @@ class GdkPointer : public platform::Pointer {
   Point CursorPos() override;
   int ScreenWidth() override;
   int ScreenHeight() override;
+  bool IsActive(const ui::Form& form) override;
+  Point ClientOrigin(const ui::Form& form) override;
 };
 
 // Switches the computer off through systemd-logind: PowerOff on the system D-Bus, not

@@ -93,6 +93,9 @@ class PresenceE2eTest : public ::testing::Test {
     ASSERT_TRUE(text::WriteAtomic("your.id", "taro\r\n0\r\n", 0600));
   }
   void TearDown() override {
+    // The pointer goes back where it was: without a window manager the keyboard follows it,
+    // and later tests type into windows at the middle of the screen.
+    if (pointer_moved_) e2e::MovePointer(pointer_home_.x, pointer_home_.y);
     program_.reset();
     real_.reset();
     std::filesystem::current_path(old_cwd_);
@@ -192,8 +195,17 @@ class PresenceE2eTest : public ::testing::Test {
     g_object_unref(shot);
   }
 
+  // Moves the pointer by XTest, remembering where it was at the first move.
+  void MovePointer(int x, int y) {
+    if (!pointer_moved_) pointer_home_ = real_->pointer().CursorPos();
+    pointer_moved_ = true;
+    e2e::MovePointer(x, y);
+  }
+
   hobnest::Sim sim_;
   int port_ = -1;
+  bool pointer_moved_ = false;
+  platform::Point pointer_home_;
   std::unique_ptr<RealPlatform> real_;
   std::unique_ptr<mirabo::Program> program_;
 
@@ -291,7 +303,7 @@ TEST_F(PresenceE2eTest, ThePointerMovedByXTestCancelsTheCountDownAndTheSleepCoun
   s.ShutdownMinutes = 1;
   s.AutoShutdown = true;
 
-  e2e::MovePointer(200, 150);
+  MovePointer(200, 150);
   ASSERT_TRUE(WaitFor([&] {
     return main().LastCursorPos == platform::Point{200, 150};
   })) << "GDK's pointer follows XTest";
@@ -309,7 +321,7 @@ TEST_F(PresenceE2eTest, ThePointerMovedByXTestCancelsTheCountDownAndTheSleepCoun
   EXPECT_EQ(Field(StatusPosts()[0], "message"), "恐らく寝てます(ﾟДﾟ;≡;ﾟдﾟ)");
 
   main().NoMouseMinutes = 7;
-  e2e::MovePointer(201, 150);
+  MovePointer(201, 150);
   ASSERT_TRUE(WaitFor([&] { return !poweroff().visible(); }, 5000));
   EXPECT_EQ(main().NoMouseMinutes, 0);
   EXPECT_FALSE(poweroff().Timer1.enabled());

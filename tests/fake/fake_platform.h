@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -166,7 +167,11 @@ class Pointer : public platform::Pointer {
   platform::Point CursorPos() override { return pos; }
   int ScreenWidth() override { return 1280; }
   int ScreenHeight() override { return 1024; }
+  bool IsActive(const ui::Form&) override { return active; }
+  platform::Point ClientOrigin(const ui::Form&) override { return origin; }
   platform::Point pos{100, 100};
+  bool active = true;
+  platform::Point origin{200, 150};  // the main window's client area on the screen
 };
 
 class Shell : public platform::Shell {
@@ -177,6 +182,19 @@ class Shell : public platform::Shell {
   }
   std::vector<std::pair<std::string, std::string>> opened;
   bool result = true;
+};
+
+// The named markers of one fake machine: every program built on the same fake platform sees
+// the markers the others hold.
+class SingleInstance : public platform::SingleInstance {
+ public:
+  Result Acquire(const std::string& name) override {
+    if (fail) return Result::Failed;
+    return held.insert(name).second ? Result::Acquired : Result::HeldElsewhere;
+  }
+  void Release(const std::string& name) override { held.erase(name); }
+  std::set<std::string> held;
+  bool fail = false;  // no marker can be made
 };
 
 // Records every request to switch the computer off; never switches anything off.
@@ -194,9 +212,13 @@ struct Platform {
   BrowserFactory browsers;
   Shell shell;
   Pointer pointer;
+  SingleInstance single_instance;
   Power power;
   platform::Platform get() {
-    return platform::Platform{scheduler, clock, dialogs, browsers, shell, pointer, power, nullptr};
+    platform::Platform p{scheduler, clock, dialogs, browsers, shell, pointer};
+    p.single_instance = &single_instance;
+    p.power = &power;
+    return p;
   }
 };
 

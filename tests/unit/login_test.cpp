@@ -3,17 +3,13 @@
 
 #include "browser/member/form_page.h"
 #include "tests/unit/program_fixture.h"
+#include "text/html.h"
 
 namespace mirabo::testing {
 namespace {
 
-class LoginTest : public ProgramTest {
+class LoginTest : public StartedProgramTest {
  protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    Start();
-    LoadFixedTabs();
-  }
   void Type(const std::string& id, const std::string& password) {
     login().UserID->SetText(id);
     login().PassWord->SetText(password);
@@ -48,7 +44,7 @@ TEST(LoginPage, ValuesAreEscaped) {
   }
   // Shift-JIS characters whose second byte is a markup-free ASCII value pass unchanged.
   std::string so = text::ToSjis("ソ表");
-  EXPECT_EQ(EscapeHtml(so), so);
+  EXPECT_EQ(text::EscapeHtml(so), so);
 }
 
 TEST_F(LoginTest, LoginRunsItsStepsInOrder) {

@@ -4,17 +4,7 @@
 namespace mirabo::testing {
 namespace {
 
-class NavigationTest : public ProgramTest {
- protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    Start();
-    LoadFixedTabs();
-  }
-  ui::TabSheet* SheetOfSlot(int slot) {
-    return static_cast<ui::TabSheet*>(main().BrowserSlots[slot]->parent());
-  }
-};
+using NavigationTest = StartedProgramTest;
 
 TEST_F(NavigationTest, DuplicateLoginMarksTheTabForClosing) {
   int slot = OpenLoadedTab();

@@ -4,17 +4,7 @@
 namespace mirabo::testing {
 namespace {
 
-class PageWatcherTest : public ProgramTest {
- protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    Start();
-    LoadFixedTabs();
-  }
-  ui::TabSheet* SheetOfSlot(int slot) {
-    return static_cast<ui::TabSheet*>(main().BrowserSlots[slot]->parent());
-  }
-};
+using PageWatcherTest = StartedProgramTest;
 
 TEST_F(PageWatcherTest, ProgramTabThatLostItsPageDisappears) {
   for (int i = 0; i < 5; ++i) OpenLoadedTab();

@@ -73,6 +73,9 @@ class ProgramTest : public ::testing::Test {
     if (slot >= 0) engine(slot).Complete(url);
     return slot;
   }
+  ui::TabSheet* SheetOfSlot(int slot) {
+    return static_cast<ui::TabSheet*>(main().BrowserSlots.at(slot)->parent());
+  }
   void Tick(int n = 1) { fp.scheduler.Advance(60 * n); }
   std::string Sj(const char* utf8) { return text::ToSjis(utf8); }
   std::vector<std::string> MessageTexts() {
@@ -87,6 +90,16 @@ class ProgramTest : public ::testing::Test {
  private:
   std::filesystem::path old_cwd_;
   std::string dir_;
+};
+
+// A program past its start-up tick whose two fixed tabs have their first documents.
+class StartedProgramTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    Start();
+    LoadFixedTabs();
+  }
 };
 
 }  // namespace mirabo::testing

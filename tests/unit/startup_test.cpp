@@ -146,7 +146,7 @@ TEST_F(StartupTest, MainWindowLayout) {
   EXPECT_EQ(m.TeikeiPanel->left(), 390);
   EXPECT_FALSE(m.SizeCtrlPanel->visible());
   ASSERT_EQ(m.SB->panels().size(), 2u);
-  EXPECT_EQ(m.SB->panels()[0].width, 620);
+  EXPECT_EQ(m.SB->panels()[0].width, 720 - 140);
   EXPECT_EQ(m.SB->PanelText(1), "Document Completed.");
   ASSERT_EQ(m.ScreenTab->PageCount(), 2);
   EXPECT_EQ(m.ScreenTab->Page(0)->caption(), Sj("ホブネスト"));
@@ -156,10 +156,11 @@ TEST_F(StartupTest, MainWindowLayout) {
   EXPECT_EQ(m.WB2->parent(), m.TabSheetHobnest);
   EXPECT_EQ(m.WB2->bounds(), m.TabSheetHobnest->ClientRect());
   EXPECT_FALSE(m.PageClose->enabled());
-  const char* buttons[] = {"F1", "F2", "F3", "F4", "F11", "F12"};
+  const char* keys[] = {"F1", "F2", "F3", "F4", "F11", "F12"};
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(m.TeikeiButtons[i]->name(), "F" + std::to_string(i + 1));
-    EXPECT_EQ(m.TeikeiButtons[i]->caption(), buttons[i]);
+    EXPECT_EQ(m.TeikeiButtons[i]->caption(), text::BrowserDefaultTeikei()[i].title);
+    EXPECT_EQ(m.TeikeiButtons[i]->hint(), keys[i] + Sj("キーに割り当てる定型文の編集"));
     EXPECT_EQ(m.TeikeiButtons[i]->tag(), i);
   }
   EXPECT_FALSE(m.N13->enabled());

@@ -4,13 +4,8 @@
 namespace mirabo::testing {
 namespace {
 
-class TabSetTest : public ProgramTest {
+class TabSetTest : public StartedProgramTest {
  protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    Start();
-    LoadFixedTabs();
-  }
   ui::KeyMessage CtrlAlt(char key) { return {key, true, true, false, &main()}; }
   std::vector<platform::WebBrowser*> Slots() {
     return {main().BrowserSlots.begin(), main().BrowserSlots.begin() + used_slots()};
