@@ -1,6 +1,7 @@
 // The main window TMain: its control tree, its timers and the handlers of the browser shell.
 // The handlers live beside their subsystems: shell/ (start-up, tab set, browser events, page
-// watcher) and member/ (login, generated pages).
+// watcher), member/ (login, generated pages) and presence/ (online status, sleep detection,
+// shut-down).
 #pragma once
 
 #include <array>
