@@ -58,11 +58,13 @@ std::string Sj(const std::string& utf8) { return text::ToSjis(utf8); }
 // Answers the program's message boxes from inside their nested loops, recording their texts.
 class BoxAnswerer {
  public:
-  explicit BoxAnswerer(platform::gtk::GtkDialogs& dialogs) : dialogs_(dialogs) {
+  explicit BoxAnswerer(platform::gtk::GtkDialogs& dialogs, int response = GTK_RESPONSE_OK)
+      : dialogs_(dialogs), response_(response) {
     source_ = g_timeout_add(20, &BoxAnswerer::Poll, this);
   }
   ~BoxAnswerer() { g_source_remove(source_); }
-  std::vector<std::string> texts;  // UTF-8
+  std::vector<std::string> texts;   // UTF-8
+  std::vector<std::string> titles;  // UTF-8
 
  private:
   static gboolean Poll(gpointer self) {
@@ -73,11 +75,14 @@ class BoxAnswerer {
       g_object_get(box, "text", &t, nullptr);
       a->texts.push_back(t ? t : "");
       g_free(t);
-      gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+      const char* title = gtk_window_get_title(GTK_WINDOW(box));
+      a->titles.push_back(title ? title : "");
+      gtk_dialog_response(GTK_DIALOG(box), a->response_);
     }
     return G_SOURCE_CONTINUE;
   }
   platform::gtk::GtkDialogs& dialogs_;
+  int response_;
   guint source_ = 0;
 };
 
@@ -257,6 +262,7 @@ TEST_F(PresenceE2eTest, StatusesChosenFromBothMenusArePostedExactlyWithTheAvatar
     RunScript(status, "document.querySelector('a[href^=\"/@\"]').click();");
     ASSERT_TRUE(WaitFor([&] { return !boxes.texts.empty(); }));
     EXPECT_EQ(boxes.texts, std::vector<std::string>{"このページからはリンク移動できません。"});
+    EXPECT_EQ(boxes.titles, std::vector<std::string>{"Mirabo::オンラインステータス"});
   }
   EXPECT_NE(status->LocationUrl().find(kInsert), std::string::npos);
   EXPECT_EQ(homepage_fetches(), fetched) << "the link was not followed";
@@ -355,11 +361,22 @@ TEST_F(PresenceE2eTest, TheSettingsDialogAndTheShutDownQuestion) {
   d.Close();
   EXPECT_NE(text::ReadAll("OnlStatus.txt")->find("\r\n5,23,0,6,0,15,30,1\r\n"), std::string::npos);
 
-  // "Windowsを終了する", answered No by closing the box: nothing is asked of the system.
-  BoxAnswerer boxes(real_->dialogs());
-  Choose(*main().Windows1);
-  EXPECT_EQ(boxes.texts, std::vector<std::string>{"Windowsを終了して電源を切りますか？"});
-  EXPECT_EQ(real_->recording_power()->power_offs, 0);
+  // "Windowsを終了する": No asks nothing of the system, Yes asks it to switch off (the power
+  // service here only records the request).
+  const std::vector<std::string> question = {"Windowsを終了して電源を切りますか？"};
+  {
+    BoxAnswerer no(real_->dialogs(), GTK_RESPONSE_NO);
+    Choose(*main().Windows1);
+    EXPECT_EQ(no.texts, question);
+    EXPECT_EQ(no.titles, std::vector<std::string>{"Windows終了の確認"});
+    EXPECT_EQ(real_->recording_power()->power_offs, 0);
+  }
+  {
+    BoxAnswerer yes(real_->dialogs(), GTK_RESPONSE_YES);
+    ChooseFromPopup(*main().Windows2);
+    EXPECT_EQ(yes.texts, question);
+    EXPECT_EQ(real_->recording_power()->power_offs, 1);
+  }
 }
 
 }  // namespace
