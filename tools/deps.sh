@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libgtkmm-3.0-dev libwebkit2gtk-4.1-dev libcpp-httplib-dev libx11-dev libxtst-dev
   googletest libgtest-dev libbenchmark-dev
-  xvfb xauth x11-utils fonts-ipafont-gothic imagemagick clang-format
+  xvfb xauth x11-utils xdotool fonts-ipafont-gothic imagemagick clang-format
 )
 
 missing=()

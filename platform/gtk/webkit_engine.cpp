@@ -118,6 +118,10 @@ struct WebKitShared {
   std::map<long, WebKitEngine*> engines;
   long next_view = 0;
   int creating = 0;  // "create" requests being handled
+  // Engines whose written page's form is on its way to the site (see WritePage). What the
+  // program asks of the other engines meanwhile is held until the last answer is in.
+  int submitting = 0;
+  void SubmissionEnded();
 };
 
 namespace {
@@ -147,6 +151,8 @@ class WebKitEngine : public platform::BrowserEngine, public ScriptRunner {
 
   // A report of our scripts in this view's page.
   void OnPageReport(const PageReport& report);
+  // Runs what the program asked of this browser while another one's form was on its way.
+  void RunHeld();
 
  private:
   // Where the generated page cycle of WritePage stands (see Refresh).
@@ -168,15 +174,21 @@ class WebKitEngine : public platform::BrowserEngine, public ScriptRunner {
   static gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
   static gboolean OnPermission(WebKitWebView*, WebKitPermissionRequest* request, gpointer self);
   static void OnSnapshotDone(GObject* view, GAsyncResult* result, gpointer data);
+  static void OnTitleRead(GObject* view, GAsyncResult* result, gpointer data);
   static gboolean OnOpenerDone(gpointer self);
+  static gboolean OnSubmissionTimeout(gpointer self);
 
   bool DecideNavigation(WebKitNavigationAction* action);
   void ReportTitle();
+  void ReportTitleIfUntitled();
   void PageClosed();
+  void PageEnded();
   void TakeSnapshotThenComplete(const std::string& url);
   void Complete(const std::string& url, const std::string& json, gint64 started_us);
   void InstallSnapshot(std::shared_ptr<Snapshot> snapshot);
   void Load(const std::string& uri_utf8);
+  void BeginSubmission();
+  void EndSubmission();
 
   std::shared_ptr<WebKitShared> shared_;
   long id_ = 0;  // the view's number in our scripts' reports
@@ -185,11 +197,24 @@ class WebKitEngine : public platform::BrowserEngine, public ScriptRunner {
   std::shared_ptr<EngineLink> link_;
 
   bool committed_ = false;  // a load of the top document has committed
-  bool closed_ = false;     // the page closed its own window
-  bool crashed_ = false;    // the web process ended; a later commit brings the page back
+  // The program has asked for a page. Until it commits the browser counts as starting up, with
+  // an empty document: a web process takes a few hundred milliseconds to commit its first page,
+  // and the page watcher must not take such a browser for one that lost its page.
+  bool requested_ = false;
+  bool closed_ = false;   // the page closed its own window
+  bool crashed_ = false;  // the web process ended; a later commit brings the page back
   Written written_ = Written::None;
   std::string written_base_;  // the address a generated page was given as its base
   bool skip_written_decision_ = false;
+  // The addresses of the program's Navigate calls, reported when they were asked for, whose
+  // policy decisions (which WebKit asks even for a load that a later one replaced) are not
+  // to be reported again; each is marked when its decision has come, and goes with the commit
+  // of its load or of a later one.
+  struct Reported {
+    std::string uri;
+    bool decided = false;
+  };
+  std::vector<Reported> reported_;
 
   // A browser made for a new window may be handed back to its opener's "create" request,
   // and WebKit then loads the window's page in it. A navigation asked of it before that (the
@@ -198,6 +223,23 @@ class WebKitEngine : public platform::BrowserEngine, public ScriptRunner {
   bool awaiting_opener_ = false;
   std::string deferred_uri_;
   guint opener_source_ = 0;
+
+  // While the form of a page written into another browser is on its way to the site, a page
+  // the program asks of this one waits for the site's answer: the answer may set the cookies
+  // that page is to be fetched with (the login's session). The last request wins.
+  enum class Held { None, Load, Reload };
+  Held held_ = Held::None;
+  std::string held_uri_;
+  // This browser's written page is being submitted (counted in WebKitShared::submitting);
+  // a guard ends the wait should no answer ever come.
+  bool submitting_ = false;
+  guint submission_guard_ = 0;
+
+  // A load the program may wait for has not completed since it began. A page that ends
+  // (closes its window, loses its web process) with a load still owed completes it without a
+  // document, as a failed load does, so its tab is seen to have lost its page.
+  bool completion_owed_ = false;
+  unsigned commits_ = 0;  // top-document commits so far
 
   std::shared_ptr<Snapshot> snapshot_;
   std::shared_ptr<Snapshot> empty_;
@@ -266,6 +308,8 @@ WebKitEngine::~WebKitEngine() {
   if (opener_source_) g_source_remove(opener_source_);
   if (!view_) return;
   shared_->engines.erase(id_);
+  held_ = Held::None;
+  EndSubmission();
   g_signal_handlers_disconnect_by_data(view_, this);
   // The renderer may still hold the widget for a moment; the page has nothing more to do.
   webkit_web_view_stop_loading(view_);
@@ -273,11 +317,50 @@ WebKitEngine::~WebKitEngine() {
 }
 
 void WebKitEngine::Load(const std::string& uri_utf8) {
+  completion_owed_ = true;
   if (awaiting_opener_) {
     deferred_uri_ = uri_utf8;
     return;
   }
+  if (shared_->submitting > 0) {
+    held_ = Held::Load;
+    held_uri_ = uri_utf8;
+    return;
+  }
+  held_ = Held::None;
   webkit_web_view_load_uri(view_, uri_utf8.c_str());
+}
+
+void WebKitEngine::RunHeld() {
+  Held held = held_;
+  held_ = Held::None;
+  if (held == Held::Load)
+    webkit_web_view_load_uri(view_, held_uri_.c_str());
+  else if (held == Held::Reload && written_ == Written::None)
+    webkit_web_view_reload(view_);
+}
+
+void WebKitEngine::BeginSubmission() {
+  if (submitting_) return;
+  submitting_ = true;
+  ++shared_->submitting;
+  // A site that never answers holds nothing for long.
+  submission_guard_ = g_timeout_add(3000, OnSubmissionTimeout, this);
+}
+
+void WebKitEngine::EndSubmission() {
+  if (!submitting_) return;
+  submitting_ = false;
+  if (submission_guard_) g_source_remove(submission_guard_);
+  submission_guard_ = 0;
+  if (--shared_->submitting == 0) shared_->SubmissionEnded();
+}
+
+gboolean WebKitEngine::OnSubmissionTimeout(gpointer self) {
+  auto* engine = static_cast<WebKitEngine*>(self);
+  engine->submission_guard_ = 0;
+  engine->EndSubmission();
+  return G_SOURCE_REMOVE;
 }
 
 gboolean WebKitEngine::OnOpenerDone(gpointer self) {
@@ -295,9 +378,24 @@ gboolean WebKitEngine::OnOpenerDone(gpointer self) {
 }
 
 void WebKitEngine::Navigate(const std::string& url) {
+  requested_ = true;
   written_ = Written::None;
   skip_written_decision_ = false;
-  Load(text::ToUtf8(url));
+  EndSubmission();
+  // As the original control did, a navigation the program asks for is reported before this
+  // returns, so the handlers see the program's navigations in the order it made them (WebKit
+  // asks its policy decision later, and in any order across browsers).
+  if (events_) {
+    bool cancel = false;
+    std::shared_ptr<EngineLink> link = link_;
+    {
+      EventScope scope(link, event_depth_);
+      events_->BeforeNavigate(url, cancel);
+    }
+    if (!link->runner || cancel) return;  // the handler ended this browser, or refused
+  }
+  reported_.push_back({text::ToUtf8(url)});
+  Load(reported_.back().uri);
 }
 
 void WebKitEngine::Refresh() {
@@ -307,18 +405,27 @@ void WebKitEngine::Refresh() {
   // nothing: one written page gives exactly one submission. The next page (a navigation or
   // another written page) ends this.
   if (written_ != Written::None) return;
+  completion_owed_ = true;
+  if (shared_->submitting > 0) {
+    if (held_ == Held::None) held_ = Held::Reload;
+    return;
+  }
   webkit_web_view_reload(view_);
 }
 
 void WebKitEngine::GoBack() {
   if (!webkit_web_view_can_go_back(view_)) return;
   written_ = Written::None;
+  EndSubmission();
+  completion_owed_ = true;
   webkit_web_view_go_back(view_);
 }
 
 void WebKitEngine::GoForward() {
   if (!webkit_web_view_can_go_forward(view_)) return;
   written_ = Written::None;
+  EndSubmission();
+  completion_owed_ = true;
   webkit_web_view_go_forward(view_);
 }
 
@@ -327,7 +434,7 @@ std::string WebKitEngine::LocationUrl() {
 }
 
 platform::Document* WebKitEngine::GetDocument() {
-  if (!committed_ || closed_ || crashed_) return nullptr;
+  if (closed_ || crashed_ || (!committed_ && !requested_)) return nullptr;
   return snapshot_ ? snapshot_.get() : empty_.get();
 }
 
@@ -339,6 +446,11 @@ void WebKitEngine::WritePage(const std::string& page, const std::string& base_ur
   skip_written_decision_ = true;
   awaiting_opener_ = false;
   deferred_uri_.clear();
+  held_ = Held::None;
+  completion_owed_ = true;
+  // Until the site answers this form, what the program asks of the other browsers waits.
+  EndSubmission();
+  BeginSubmission();
   GBytes* bytes = g_bytes_new(page.data(), page.size());
   webkit_web_view_load_bytes(view_, bytes, "text/html", "shift_jis", written_base_.c_str());
   g_bytes_unref(bytes);
@@ -399,11 +511,19 @@ bool WebKitEngine::DecideNavigation(WebKitNavigationAction* action) {
   std::string uri = Utf8(webkit_uri_request_get_uri(request));
   // Loading a written page reaches the policy as a GET of its base address. It is not a
   // navigation of the page; the submission of its form is, and that one is reported.
-  if (skip_written_decision_ &&
-      webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_OTHER &&
-      SameAddress(uri, written_base_)) {
+  const bool other =
+      webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_OTHER;
+  if (skip_written_decision_ && other && SameAddress(uri, written_base_)) {
     skip_written_decision_ = false;
     return false;
+  }
+  // The program's own navigation was reported when it asked for it.
+  if (other) {
+    for (Reported& r : reported_) {
+      if (r.decided || !SameAddress(uri, r.uri)) continue;
+      r.decided = true;
+      return false;
+    }
   }
   if (!events_) return false;
   bool cancel = false;
@@ -434,6 +554,7 @@ GtkWidget* WebKitEngine::OnCreate(WebKitWebView*, WebKitNavigationAction* action
   // WebKit loads the window's page in it; what the handler asked of it before is dropped.
   opened->awaiting_opener_ = false;
   opened->deferred_uri_.clear();
+  opened->reported_.clear();
   if (opened->opener_source_) {
     g_source_remove(opened->opener_source_);
     opened->opener_source_ = 0;
@@ -450,12 +571,25 @@ void WebKitEngine::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer
     engine->committed_ = true;
     engine->crashed_ = false;
     engine->skip_written_decision_ = false;
+    engine->completion_owed_ = true;
+    ++engine->commits_;
+    // A navigation the program asked for that commits has had its decision, and so have the
+    // ones it asked for before (WebKit decides a browser's navigations in order).
+    std::string committed = Utf8(webkit_web_view_get_uri(engine->view_));
+    auto& reported = engine->reported_;
+    for (std::size_t i = 0; i < reported.size(); ++i) {
+      if (!reported[i].decided || !SameAddress(committed, reported[i].uri)) continue;
+      reported.erase(reported.begin(), reported.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+      break;
+    }
+    bool answered = false;
     switch (engine->written_) {
       case Written::Loading:
         engine->written_ = Written::Shown;
         break;
       case Written::Shown:
         engine->written_ = Written::Answered;
+        answered = true;
         break;
       case Written::Answered:
         engine->written_ = Written::None;
@@ -467,10 +601,13 @@ void WebKitEngine::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer
     engine->RunInWorld("window.__miraboView = " + std::to_string(engine->id_) + ";");
     // The previous document is gone; until this one completes the tab has an empty one.
     engine->InstallSnapshot(nullptr);
+    // The site has answered the written page's form (its cookies are set): what waited for
+    // it goes ahead.
+    if (answered) engine->EndSubmission();
   } else if (event == WEBKIT_LOAD_FINISHED) {
     const char* title = webkit_web_view_get_title(engine->view_);
     std::shared_ptr<EngineLink> link = engine->link_;
-    if (!title || !*title) engine->ReportTitle();
+    if (!title || !*title) engine->ReportTitleIfUntitled();
     if (!link->runner || !engine->events_) return;
     EventScope scope(link, engine->event_depth_);
     engine->events_->ProgressChange(-1, 100);
@@ -485,6 +622,40 @@ void WebKitEngine::ReportTitle() {
   if (title.empty()) return;
   EventScope scope(link_, event_depth_);
   events_->TitleChange(text::ToSjis(title));
+}
+
+// What reading the page's own title needs when the answer comes.
+struct PendingTitle {
+  std::weak_ptr<EngineLink> link;
+  unsigned commits;  // the document asked about
+};
+
+void WebKitEngine::ReportTitleIfUntitled() {
+  // The view may learn a page's title only after its load has finished: the page itself says
+  // whether it has one. Only a page without one is named by its address.
+  static const char kTitle[] = "document.title";
+  auto* pending = new PendingTitle{link_, commits_};
+  webkit_web_view_evaluate_javascript(view_, kTitle, -1, kWorld, nullptr, nullptr, OnTitleRead,
+                                      pending);
+}
+
+void WebKitEngine::OnTitleRead(GObject* view, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<PendingTitle> pending(static_cast<PendingTitle*>(data));
+  JSCValue* value =
+      webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+  if (!value) return;  // the page is gone
+  bool untitled = true;
+  if (jsc_value_is_string(value)) {
+    char* raw = jsc_value_to_string(value);
+    untitled = !raw || !*raw;
+    g_free(raw);
+  }
+  g_object_unref(value);
+  std::shared_ptr<EngineLink> link = pending->link.lock();
+  auto* engine = link ? static_cast<WebKitEngine*>(link->runner) : nullptr;
+  if (!engine || !untitled || engine->commits_ != pending->commits) return;
+  const char* title = webkit_web_view_get_title(engine->view_);
+  if (!title || !*title) engine->ReportTitle();
 }
 
 void WebKitEngine::OnTitle(GObject*, GParamSpec*, gpointer self) {
@@ -509,7 +680,19 @@ void WebKitEngine::PageClosed() {
   // The browser has no document from now on. The view stays; the program's page watcher
   // takes the tab away or replaces the browser.
   closed_ = true;
+  PageEnded();
+}
+
+void WebKitEngine::PageEnded() {
   InstallSnapshot(nullptr);
+  // A written page's form is answered no more.
+  EndSubmission();
+  // A load the program may be waiting for ends here, without a document (the program's busy
+  // mark drops, so the page watcher sees the page lost).
+  if (!completion_owed_ || !events_) return;
+  completion_owed_ = false;
+  EventScope scope(link_, event_depth_);
+  events_->DocumentComplete(LocationUrl());
 }
 
 void WebKitEngine::OnClose(WebKitWebView*, gpointer self) {
@@ -519,7 +702,7 @@ void WebKitEngine::OnClose(WebKitWebView*, gpointer self) {
 void WebKitEngine::OnTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
   auto* engine = static_cast<WebKitEngine*>(self);
   engine->crashed_ = true;
-  engine->InstallSnapshot(nullptr);
+  engine->PageEnded();
 }
 
 gboolean WebKitEngine::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
@@ -605,10 +788,17 @@ void WebKitEngine::Complete(const std::string& url, const std::string& json, gin
   if (!json.empty() && !snapshot->Parse(json) && g_getenv("MIRABO_WEBKIT_TRACE"))
     g_printerr("snapshot: unreadable result %.200s\n", json.c_str());
   snapshot->taken_us = g_get_monotonic_time() - started_us;
+  snapshot->load_event_us = started_us;
   InstallSnapshot(snapshot);
+  completion_owed_ = false;
   if (!events_) return;
   EventScope scope(link_, event_depth_);
   events_->DocumentComplete(text::ToSjis(url));
+  // For the start-up benchmark: when the program has handled the document (the handler may
+  // have ended this engine, so nothing of it is used here).
+  if (g_getenv("MIRABO_TRACE"))
+    g_printerr("mirabo-trace: complete %" G_GINT64_FORMAT " %s\n", g_get_monotonic_time(),
+               url.c_str());
 }
 
 void WebKitEngine::InstallSnapshot(std::shared_ptr<Snapshot> snapshot) {
@@ -637,7 +827,16 @@ WebKitShared::WebKitShared(const std::string& data_folder) {
   // by every tab. The site's cookies are sent from the frames of its pages too.
   webkit_cookie_manager_set_accept_policy(webkit_website_data_manager_get_cookie_manager(data),
                                           WEBKIT_COOKIE_POLICY_ACCEPT_ALWAYS);
-  context = webkit_web_context_new_with_website_data_manager(data);
+  // Each web process measures its own memory use every poll interval by reading its
+  // /proc/self/smaps, some 15 ms of CPU each time; at WebKit's 30 s, 32 resting tabs spend
+  // 1.6 % of a core on it alone. The site's pages are small, and the system's memory pressure
+  // still reaches the web processes within seconds (the UI process watches it), so they
+  // measure themselves every five minutes.
+  WebKitMemoryPressureSettings* memory = webkit_memory_pressure_settings_new();
+  webkit_memory_pressure_settings_set_poll_interval(memory, 300);
+  context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", data,
+                                            "memory-pressure-settings", memory, nullptr));
+  webkit_memory_pressure_settings_free(memory);
   g_object_unref(data);
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_BROWSER);
 
@@ -687,6 +886,11 @@ WebKitShared::~WebKitShared() {
   g_object_unref(context);
 }
 
+void WebKitShared::SubmissionEnded() {
+  // In the order the browsers were made; a load only starts here, so none comes or goes.
+  for (const auto& [id, engine] : engines) engine->RunHeld();
+}
+
 void WebKitShared::OnMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
                              gpointer self) {
   auto* shared = static_cast<WebKitShared*>(self);
@@ -708,6 +912,13 @@ std::int64_t LastSnapshotMicros(platform::BrowserEngine& engine) {
   if (!webkit) return -1;
   auto* document = dynamic_cast<Snapshot*>(webkit->GetDocument());
   return document ? document->taken_us : -1;
+}
+
+std::int64_t LastLoadEventMicros(platform::BrowserEngine& engine) {
+  auto* webkit = dynamic_cast<WebKitEngine*>(&engine);
+  if (!webkit) return -1;
+  auto* document = dynamic_cast<Snapshot*>(webkit->GetDocument());
+  return document ? document->load_event_us : -1;
 }
 
 GtkWidget* EngineWidget(platform::BrowserEngine& engine) {

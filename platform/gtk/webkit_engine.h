@@ -3,20 +3,31 @@
 // Events:
 // - BeforeNavigate is the view's navigation policy decision. WebKitGTK asks it for the top
 //   document and for every frame alike (a frameset's frames, iframes, a link followed inside a
-//   frame), so all of them are reported; cancelling ignores the navigation. The load of a
-//   written page is not a navigation and is not reported; its form's submission is.
+//   frame), so all of them are reported; cancelling ignores the navigation. A navigation the
+//   program asks for with Navigate is reported before Navigate returns, as the original
+//   control reported it (cancelling it there loads nothing), and not again at its decision.
+//   The load of a written page is not a navigation and is not reported; its form's
+//   submission is.
 // - NewWindow is the view's "create" request (window.open, target=_blank). The handler hands
 //   back an engine that the factory created related to this one, and WebKit loads the page in
 //   it; a navigation the handler asked of that engine before handing it back (the program
 //   sends a new tab to "about:blank" first) is dropped, as it would replace the window's page.
 //   When the handler hands back nothing the view opens nothing: the control opens the address
 //   outside the program.
-// - TitleChange reports the page's title; a page without a title is reported by its address.
+// - TitleChange reports the page's title; a page without a title is reported by its address
+//   (the page is asked whether it has one: the view may learn a title after the load ends).
 // - ProgressChange reports (percent, 100) while loading and (-1, 100) when a load ends.
 // - DocumentComplete fires each time a document completes (its load event) in any frame of
 //   the tab, top document included, reported by a script of ours in every frame. A frame whose
 //   top document is of another origin cannot name its tab and reports nothing. The load of a
-//   written page does not fire it; the answer to its form does.
+//   written page does not fire it; the answer to its form does. A page that ends (closes its
+//   window, loses its web process) before anything completed since its load began fires it
+//   once more, without a document, as a failed load would.
+//
+// While the form of a written page is on its way to the site, a navigation or refresh the
+// program asks of another engine waits until the site has answered it (at most 3 s), so that
+// page is fetched with the cookies the answer sets: after a login, the other tabs come in
+// their logged-in view.
 //
 // The document is a snapshot taken by script in an isolated script world, at the load event of
 // the frame that completed, before DocumentComplete fires: the frames tree reached from the
@@ -53,6 +64,10 @@ GtkWidget* EngineWidget(platform::BrowserEngine& engine);
 // How long the snapshot of the engine's current document took, from the frame's load event to
 // the parsed result, in microseconds; -1 when there is none. For the benchmarks.
 std::int64_t LastSnapshotMicros(platform::BrowserEngine& engine);
+// When the frame's load event of the engine's current document came, on the monotonic clock
+// (g_get_monotonic_time, µs; the page reports it to the millisecond); -1 when there is none.
+// For the benchmarks.
+std::int64_t LastLoadEventMicros(platform::BrowserEngine& engine);
 
 // Makes the tabs' engines. All of them share one web context, hence one cookie store kept in
 // memory for the program's run, so every tab is logged in as the site's cookies say. The

@@ -71,6 +71,9 @@ class Snapshot : public platform::Document {
   // How long the snapshot took, from the frame's load event (or from the request, when it was
   // asked for afterwards) to the parsed result, in µs; -1 if unknown.
   std::int64_t taken_us = -1;
+  // When that load event (or request) came, on the monotonic clock (g_get_monotonic_time, µs);
+  // -1 if unknown.
+  std::int64_t load_event_us = -1;
 
  private:
   struct FrameSlot {
