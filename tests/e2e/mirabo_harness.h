@@ -28,6 +28,7 @@
 #include "platform/gtk/gtk_renderer.h"
 #include "platform/gtk/webkit_engine.h"
 #include "platform/web_browser.h"
+#include "tests/e2e/gtk_events.h"
 #include "text/files.h"
 #include "text/hosts.h"
 #include "text/sjis.h"
@@ -116,31 +117,7 @@ inline void CollectLabels(GtkWidget* w, std::vector<std::string>& out) {
   }
 }
 
-// A key pressed and released on a window, through GTK's own event dispatch, as the X server's
-// key event arrives: the window's focus widget gets it.
-inline void SendKey(GtkWidget* window, guint keyval, guint state = 0) {
-  GdkWindow* gw = gtk_widget_get_window(window);
-  if (!gw) return;
-  GdkDisplay* display = gdk_window_get_display(gw);
-  GdkDevice* keyboard = gdk_seat_get_keyboard(gdk_display_get_default_seat(display));
-  GdkKeymapKey* keys = nullptr;
-  gint n = 0;
-  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &n);
-  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
-    GdkEvent* ev = gdk_event_new(type);
-    ev->key.window = GDK_WINDOW(g_object_ref(gw));
-    ev->key.send_event = TRUE;
-    ev->key.time = GDK_CURRENT_TIME;
-    ev->key.state = state;
-    ev->key.keyval = keyval;
-    ev->key.hardware_keycode = n > 0 ? static_cast<guint16>(keys[0].keycode) : 0;
-    ev->key.group = n > 0 ? static_cast<guint8>(keys[0].group) : 0;
-    gdk_event_set_device(ev, keyboard);
-    gtk_main_do_event(ev);
-    gdk_event_free(ev);
-  }
-  g_free(keys);
-}
+using ::e2e::SendKey;
 
 // Types ASCII text key by key into the focus widget of a window.
 inline void TypeKeys(GtkWidget* window, const std::string& ascii) {
