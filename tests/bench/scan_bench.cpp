@@ -26,6 +26,7 @@
 #include "platform/document.h"
 #include "platform/gtk/gtk_platform.h"
 #include "platform/gtk/webkit_engine.h"
+#include "tests/e2e/gtk_events.h"
 #include "text/files.h"
 #include "text/hosts.h"
 
@@ -81,18 +82,7 @@ class Site {
 };
 
 // Runs the GLib main loop until cond holds or ms have passed.
-bool WaitFor(const std::function<bool()>& cond, int ms) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  guint wake = g_timeout_add(
-      5, [](gpointer) { return gboolean(G_SOURCE_CONTINUE); }, nullptr);
-  bool ok = cond();
-  while (!ok && std::chrono::steady_clock::now() < deadline) {
-    g_main_context_iteration(nullptr, TRUE);
-    ok = cond();
-  }
-  g_source_remove(wake);
-  return ok;
-}
+bool WaitFor(const std::function<bool()>& cond, int ms) { return ::e2e::PumpUntil(cond, ms); }
 
 // One completed document of the home tab, as its handler saw it.
 struct Completion {

@@ -1,9 +1,27 @@
-// Events for the end-to-end tests, delivered the way GTK delivers the X server's.
+// What the end-to-end tests need of the GLib loop and of GTK's event dispatch.
 #pragma once
 
 #include <gtk/gtk.h>
 
+#include <chrono>
+#include <functional>
+
 namespace e2e {
+
+// Iterates the GLib main context until cond holds or timeout_ms have passed; whether it holds.
+inline bool PumpUntil(const std::function<bool()>& cond, int timeout_ms) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  // A source that wakes the loop, so the deadline is seen even when nothing else happens.
+  guint wake = g_timeout_add(
+      5, [](gpointer) { return gboolean(G_SOURCE_CONTINUE); }, nullptr);
+  bool ok = cond();
+  while (!ok && std::chrono::steady_clock::now() < deadline) {
+    g_main_context_iteration(nullptr, TRUE);
+    ok = cond();
+  }
+  g_source_remove(wake);
+  return ok;
+}
 
 // A key pressed and released on a window, through GTK's own event dispatch, as the X server's
 // key event arrives: the window's focus widget gets it.

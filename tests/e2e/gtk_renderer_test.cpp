@@ -28,16 +28,7 @@ using text::literals::operator""_sj;
 
 // Runs the GLib main loop until cond holds or ms have passed.
 bool WaitFor(const std::function<bool()>& cond, int ms = 5000) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  guint wake = g_timeout_add(
-      5, [](gpointer) { return gboolean(G_SOURCE_CONTINUE); }, nullptr);
-  bool ok = cond();
-  while (!ok && std::chrono::steady_clock::now() < deadline) {
-    g_main_context_iteration(nullptr, TRUE);
-    ok = cond();
-  }
-  g_source_remove(wake);
-  return ok;
+  return ::e2e::PumpUntil(cond, ms);
 }
 
 GtkAllocation Allocation(GtkWidget* w) {

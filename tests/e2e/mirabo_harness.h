@@ -37,19 +37,9 @@ namespace mirabo::e2e {
 
 using platform::gtk::GtkRenderer;
 
-// Iterates the GLib main context until cond holds or timeout_ms have passed; whether it holds.
+// Runs the GLib main loop until cond holds or timeout_ms have passed.
 inline bool PumpUntil(const std::function<bool()>& cond, int timeout_ms = 10000) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  // A source that wakes the loop, so the deadline is seen even when nothing else happens.
-  guint wake = g_timeout_add(
-      5, [](gpointer) { return gboolean(G_SOURCE_CONTINUE); }, nullptr);
-  bool ok = cond();
-  while (!ok && std::chrono::steady_clock::now() < deadline) {
-    g_main_context_iteration(nullptr, TRUE);
-    ok = cond();
-  }
-  g_source_remove(wake);
-  return ok;
+  return ::e2e::PumpUntil(cond, timeout_ms);
 }
 
 inline WebKitWebView* ViewOf(platform::WebBrowser& browser) {

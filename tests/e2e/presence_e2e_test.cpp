@@ -28,6 +28,7 @@
 #include "platform/gtk/gtk_platform.h"
 #include "platform/gtk/gtk_renderer.h"
 #include "platform/gtk/webkit_engine.h"
+#include "tests/e2e/gtk_events.h"
 #include "tests/e2e/xtest_pointer.h"
 #include "text/files.h"
 #include "text/sjis.h"
@@ -41,16 +42,7 @@ constexpr char kInsert[] = "/logs/logs_insert_e.jsp";
 
 // Runs the GLib main loop until cond holds or ms have passed.
 bool WaitFor(const std::function<bool()>& cond, int ms = 15000) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  guint wake = g_timeout_add(
-      5, [](gpointer) { return gboolean(G_SOURCE_CONTINUE); }, nullptr);
-  bool ok = cond();
-  while (!ok && std::chrono::steady_clock::now() < deadline) {
-    g_main_context_iteration(nullptr, TRUE);
-    ok = cond();
-  }
-  g_source_remove(wake);
-  return ok;
+  return ::e2e::PumpUntil(cond, ms);
 }
 
 std::string Sj(const std::string& utf8) { return text::ToSjis(utf8); }

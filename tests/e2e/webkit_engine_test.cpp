@@ -21,6 +21,7 @@
 
 #include "platform/browser_engine.h"
 #include "platform/document.h"
+#include "tests/e2e/gtk_events.h"
 #include "text/sjis.h"
 
 namespace {
@@ -32,16 +33,7 @@ using Access = Document::FrameAccess;
 
 // Runs the GLib main loop until cond holds or ms have passed.
 bool WaitFor(const std::function<bool()>& cond, int ms = 8000) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  guint wake = g_timeout_add(
-      5, [](gpointer) { return gboolean(G_SOURCE_CONTINUE); }, nullptr);
-  bool ok = cond();
-  while (!ok && std::chrono::steady_clock::now() < deadline) {
-    g_main_context_iteration(nullptr, TRUE);
-    ok = cond();
-  }
-  g_source_remove(wake);
-  return ok;
+  return ::e2e::PumpUntil(cond, ms);
 }
 
 struct Hit {
