@@ -122,6 +122,20 @@ struct WebKitShared {
   // program asks of the other engines meanwhile is held until the last answer is in.
   int submitting = 0;
   void SubmissionEnded();
+
+  // Until the first page of the program has completed, a blank page waits: it needs a web
+  // process of its own, whose start would take the cores from the page the member is waiting
+  // for (the home tab's, at start-up; the site tab is sent to a blank page and then put behind
+  // it). A view that has loaded nothing shows what a blank page shows. The blank page goes
+  // ahead when a page has completed or ended, when its browser comes on screen, when no other
+  // browser is loading a page, or after a while should the page never come.
+  bool page_completed = false;
+  guint blank_check = 0;  // the idle check for blank pages with nothing to wait for
+  guint blank_guard = 0;  // the while
+  void HoldBlank();
+  void ReleaseBlanks();
+  static gboolean OnBlankCheck(gpointer self);
+  static gboolean OnBlankGuard(gpointer self);
 };
 
 namespace {
@@ -153,6 +167,10 @@ class WebKitEngine : public platform::BrowserEngine, public ScriptRunner {
   void OnPageReport(const PageReport& report);
   // Runs what the program asked of this browser while another one's form was on its way.
   void RunHeld();
+  // Loads the blank page held at start-up (see WebKitShared::page_completed).
+  void RunHeldBlank();
+  // The program has asked for a page that is neither held nor loaded yet.
+  bool OwesLoad() const { return completion_owed_ && held_ == Held::None; }
 
  private:
   // Where the generated page cycle of WritePage stands (see Refresh).
@@ -177,6 +195,7 @@ class WebKitEngine : public platform::BrowserEngine, public ScriptRunner {
   static void OnTitleRead(GObject* view, GAsyncResult* result, gpointer data);
   static gboolean OnOpenerDone(gpointer self);
   static gboolean OnSubmissionTimeout(gpointer self);
+  static void OnMap(GtkWidget*, gpointer self);
 
   bool DecideNavigation(WebKitNavigationAction* action);
   void ReportTitle();
@@ -226,8 +245,9 @@ class WebKitEngine : public platform::BrowserEngine, public ScriptRunner {
 
   // While the form of a page written into another browser is on its way to the site, a page
   // the program asks of this one waits for the site's answer: the answer may set the cookies
-  // that page is to be fetched with (the login's session). The last request wins.
-  enum class Held { None, Load, Reload };
+  // that page is to be fetched with (the login's session). The last request wins. A blank
+  // page may wait at start-up too (Blank, see WebKitShared::page_completed).
+  enum class Held { None, Load, Reload, Blank };
   Held held_ = Held::None;
   std::string held_uri_;
   // This browser's written page is being submitted (counted in WebKitShared::submitting);
@@ -296,6 +316,7 @@ WebKitEngine::WebKitEngine(std::shared_ptr<WebKitShared> shared, WebKitWebView* 
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(OnTerminated), this);
   g_signal_connect(view_, "script-dialog", G_CALLBACK(OnScriptDialog), this);
   g_signal_connect(view_, "permission-request", G_CALLBACK(OnPermission), this);
+  g_signal_connect(view_, "map", G_CALLBACK(OnMap), this);
 
   if (related) {
     awaiting_opener_ = true;
@@ -327,11 +348,28 @@ void WebKitEngine::Load(const std::string& uri_utf8) {
     held_uri_ = uri_utf8;
     return;
   }
+  if (!shared_->page_completed && uri_utf8 == "about:blank") {
+    held_ = Held::Blank;
+    held_uri_ = uri_utf8;
+    shared_->HoldBlank();
+    return;
+  }
   held_ = Held::None;
   webkit_web_view_load_uri(view_, uri_utf8.c_str());
 }
 
+void WebKitEngine::RunHeldBlank() {
+  if (held_ != Held::Blank) return;
+  held_ = Held::None;
+  webkit_web_view_load_uri(view_, held_uri_.c_str());
+}
+
+void WebKitEngine::OnMap(GtkWidget*, gpointer self) {
+  static_cast<WebKitEngine*>(self)->RunHeldBlank();
+}
+
 void WebKitEngine::RunHeld() {
+  if (held_ == Held::Blank) return;
   Held held = held_;
   held_ = Held::None;
   if (held == Held::Load)
@@ -404,7 +442,7 @@ void WebKitEngine::Refresh() {
   // while the written page is on its way, being submitted, or answered, a refresh does
   // nothing: one written page gives exactly one submission. The next page (a navigation or
   // another written page) ends this.
-  if (written_ != Written::None) return;
+  if (written_ != Written::None || held_ == Held::Blank) return;
   completion_owed_ = true;
   if (shared_->submitting > 0) {
     if (held_ == Held::None) held_ = Held::Reload;
@@ -430,6 +468,8 @@ void WebKitEngine::GoForward() {
 }
 
 std::string WebKitEngine::LocationUrl() {
+  // A held blank page is where the browser is, as far as the program is concerned.
+  if (held_ == Held::Blank) return text::ToSjis(held_uri_);
   return text::ToSjis(Utf8(webkit_web_view_get_uri(view_)));
 }
 
@@ -687,6 +727,7 @@ void WebKitEngine::PageEnded() {
   InstallSnapshot(nullptr);
   // A written page's form is answered no more.
   EndSubmission();
+  if (!shared_->page_completed) shared_->ReleaseBlanks();
   // A load the program may be waiting for ends here, without a document (the program's busy
   // mark drops, so the page watcher sees the page lost).
   if (!completion_owed_ || !events_) return;
@@ -791,14 +832,18 @@ void WebKitEngine::Complete(const std::string& url, const std::string& json, gin
   snapshot->load_event_us = started_us;
   InstallSnapshot(snapshot);
   completion_owed_ = false;
-  if (!events_) return;
-  EventScope scope(link_, event_depth_);
-  events_->DocumentComplete(text::ToSjis(url));
-  // For the start-up benchmark: when the program has handled the document (the handler may
-  // have ended this engine, so nothing of it is used here).
-  if (g_getenv("MIRABO_TRACE"))
-    g_printerr("mirabo-trace: complete %" G_GINT64_FORMAT " %s\n", g_get_monotonic_time(),
-               url.c_str());
+  // The handler may end this engine: what comes after it uses none of it.
+  std::shared_ptr<WebKitShared> shared = shared_;
+  bool top = SameAddress(url, Utf8(webkit_web_view_get_uri(view_)));
+  if (events_) {
+    EventScope scope(link_, event_depth_);
+    events_->DocumentComplete(text::ToSjis(url));
+    // For the start-up benchmark: when the program has handled the document.
+    if (g_getenv("MIRABO_TRACE"))
+      g_printerr("mirabo-trace: complete %" G_GINT64_FORMAT " %s\n", g_get_monotonic_time(),
+                 url.c_str());
+  }
+  if (top && !shared->page_completed) shared->ReleaseBlanks();
 }
 
 void WebKitEngine::InstallSnapshot(std::shared_ptr<Snapshot> snapshot) {
@@ -879,11 +924,43 @@ WebKitShared::WebKitShared(const std::string& data_folder) {
 }
 
 WebKitShared::~WebKitShared() {
+  if (blank_check) g_source_remove(blank_check);
+  if (blank_guard) g_source_remove(blank_guard);
   g_signal_handlers_disconnect_by_data(content, this);
   webkit_user_content_manager_unregister_script_message_handler_in_world(content, kChannel, kWorld);
   g_object_unref(content);
   g_object_unref(settings);
   g_object_unref(context);
+}
+
+void WebKitShared::HoldBlank() {
+  if (!blank_check) blank_check = g_idle_add(OnBlankCheck, this);
+  if (!blank_guard) blank_guard = g_timeout_add(3000, OnBlankGuard, this);
+}
+
+void WebKitShared::ReleaseBlanks() {
+  page_completed = true;
+  if (blank_check) g_source_remove(blank_check);
+  if (blank_guard) g_source_remove(blank_guard);
+  blank_check = blank_guard = 0;
+  // Loading starts no handler of ours, so no engine comes or goes meanwhile.
+  for (const auto& [id, engine] : engines) engine->RunHeldBlank();
+}
+
+gboolean WebKitShared::OnBlankCheck(gpointer self) {
+  auto* shared = static_cast<WebKitShared*>(self);
+  shared->blank_check = 0;
+  for (const auto& [id, engine] : shared->engines)
+    if (engine->OwesLoad()) return G_SOURCE_REMOVE;  // the blank pages wait for that page
+  shared->ReleaseBlanks();
+  return G_SOURCE_REMOVE;
+}
+
+gboolean WebKitShared::OnBlankGuard(gpointer self) {
+  auto* shared = static_cast<WebKitShared*>(self);
+  shared->blank_guard = 0;
+  shared->ReleaseBlanks();
+  return G_SOURCE_REMOVE;
 }
 
 void WebKitShared::SubmissionEnded() {

@@ -11,6 +11,7 @@
 #include <webkit2/webkit2.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -63,6 +64,7 @@ class Site {
     other_thread_ = std::thread([this] { other_.listen_after_bind(); });
   }
   ~Site() {
+    OpenGate();
     main_.stop();
     other_.stop();
     main_thread_.join();
@@ -84,6 +86,14 @@ class Site {
     for (const Hit& h : Hits()) n += h.method == method && h.path == path;
     return n;
   }
+  // "/gated.html" answers once the gate is open (or after 20 s, so nothing waits forever).
+  void OpenGate() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      gate_open_ = true;
+    }
+    gate_.notify_all();
+  }
   std::vector<Hit> Posts() const {
     std::vector<Hit> posts;
     for (const Hit& h : Hits())
@@ -99,6 +109,11 @@ class Site {
   }
 
   void Routes() {
+    main_.Get("/gated.html", [this](const httplib::Request&, httplib::Response& res) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      gate_.wait_for(lock, std::chrono::seconds(20), [this] { return gate_open_; });
+      res.set_content("<html><head><title>gated</title></head><body>in</body></html>", "text/html");
+    });
     Page("/frames.html",
          "<html><head><title>Frames</title></head><frameset rows='50%,25%,25%'>"
          "<frame name='links' src='/links.html'><frame name='input' src='/input.html'>"
@@ -169,6 +184,8 @@ class Site {
   int port_ = 0, other_port_ = 0;
   std::thread main_thread_, other_thread_;
   mutable std::mutex mutex_;
+  std::condition_variable gate_;
+  bool gate_open_ = false;
   std::vector<Hit> hits_;
 };
 
@@ -214,14 +231,16 @@ struct Tab {
   Recorder events;
   GtkWidget* window = nullptr;
 
-  explicit Tab(std::unique_ptr<BrowserEngine> e) : engine(std::move(e)) {
+  // A tab that is not shown is as one behind another tab: its window is not on screen.
+  explicit Tab(std::unique_ptr<BrowserEngine> e, bool shown = true) : engine(std::move(e)) {
     if (!engine) return;
     engine->SetEvents(&events);
     window = gtk_offscreen_window_new();
     gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
     gtk_container_add(GTK_CONTAINER(window), platform::gtk::EngineWidget(*engine));
-    gtk_widget_show_all(window);
+    if (shown) gtk_widget_show_all(window);
   }
+  void Show() { gtk_widget_show_all(window); }
   ~Tab() {
     if (!engine) return;
     engine->SetEvents(nullptr);
@@ -268,8 +287,8 @@ struct Tab {
 
 class WebKitEngineTest : public ::testing::Test {
  protected:
-  std::unique_ptr<Tab> NewTab(BrowserEngine* related_to = nullptr) {
-    return std::make_unique<Tab>(factory_.Create(related_to));
+  std::unique_ptr<Tab> NewTab(BrowserEngine* related_to = nullptr, bool shown = true) {
+    return std::make_unique<Tab>(factory_.Create(related_to), shown);
   }
 
   // Makes the handler of tab's new windows hand back a browser created related to it, which
@@ -305,6 +324,54 @@ TEST_F(WebKitEngineTest, NoDocumentBeforeTheFirstCommitThenTheBlankPage) {
   EXPECT_EQ(tab->engine->LocationUrl(), "about:blank");
   ASSERT_NE(tab->engine->GetDocument(), nullptr);
   EXPECT_EQ(tab->events.navigations, std::vector<std::string>{"about:blank"});
+}
+
+// At start-up the member waits for the home tab's page; the site tab is sent to a blank page,
+// whose web process would compete with the home page's. It waits for the first page to
+// complete, and the program sees it where it was sent all along.
+TEST_F(WebKitEngineTest, AtStartUpABlankPageWaitsForTheFirstPage) {
+  auto site_tab = NewTab();
+  auto home = NewTab();
+  site_tab->engine->Navigate("about:blank");
+  home->engine->Navigate(site_.Url("/next.html"));
+  EXPECT_EQ(site_tab->events.navigations, std::vector<std::string>{"about:blank"});
+  EXPECT_EQ(site_tab->engine->LocationUrl(), "about:blank");
+  EXPECT_NE(site_tab->engine->GetDocument(), nullptr);  // starting up, not a lost page
+
+  std::string blank_when_home_completed = "(home never completed)";
+  home->events.on_complete = [&](const std::string&) {
+    const char* uri = webkit_web_view_get_uri(site_tab->view());
+    blank_when_home_completed = uri ? uri : "";
+  };
+  ASSERT_TRUE(WaitFor([&] { return home->events.Completed(site_.Url("/next.html")); }));
+  EXPECT_EQ(blank_when_home_completed, "");
+  ASSERT_TRUE(WaitFor([&] { return site_tab->events.Completed("about:blank"); }));
+
+  // Start-up is over: a blank page no longer waits for a page still on its way.
+  home->engine->Navigate(site_.Url("/gated.html"));
+  auto later = NewTab(nullptr, false);
+  ASSERT_TRUE(later->Open("about:blank"));
+  EXPECT_FALSE(home->events.Completed(site_.Url("/gated.html")));
+  site_.OpenGate();
+  EXPECT_TRUE(WaitFor([&] { return home->events.Completed(site_.Url("/gated.html")); }));
+}
+
+TEST_F(WebKitEngineTest, AHeldBlankPageLoadsWhenItsBrowserIsShownOrHasNothingToWaitFor) {
+  auto site_tab = NewTab(nullptr, false);
+  auto home = NewTab();
+  site_tab->engine->Navigate("about:blank");
+  home->engine->Navigate(site_.Url("/gated.html"));
+  site_tab->Show();  // the member opens the site tab before the home page has come
+  ASSERT_TRUE(WaitFor([&] { return site_tab->events.Completed("about:blank"); }));
+  EXPECT_FALSE(home->events.Completed(site_.Url("/gated.html")));
+  site_.OpenGate();
+  EXPECT_TRUE(WaitFor([&] { return home->events.Completed(site_.Url("/gated.html")); }));
+
+  // A hidden browser alone has no page to wait for (well before the guard's three seconds).
+  platform::gtk::WebKitBrowserFactory factory;
+  Tab alone(factory.Create(nullptr), false);
+  alone.engine->Navigate("about:blank");
+  EXPECT_TRUE(WaitFor([&] { return alone.events.Completed("about:blank"); }, 2000));
 }
 
 TEST_F(WebKitEngineTest, NavigationsOfTheTopDocumentAndOfItsFramesAreDecidedByTheHandler) {
