@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libgtkmm-3.0-dev libwebkit2gtk-4.1-dev libcpp-httplib-dev libx11-dev libxtst-dev
+  libgtkmm-3.0-dev libwebkit2gtk-4.1-dev libcpp-httplib-dev libx11-dev libxi-dev libxtst-dev
   googletest libgtest-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool fonts-ipafont-gothic imagemagick clang-format
 )

@@ -241,6 +241,13 @@ GdkRectangle PrimaryMonitor() {
 }  // namespace
 
 Point GdkPointer::CursorPos() {
+  if (!started_) {
+    started_ = true;
+    watching_ = motion_.Start();
+  }
+  const std::int64_t now = g_get_monotonic_time();
+  const bool moved = motion_.TakeMoved();
+  if (watching_ && !moved && now - answered_us_ < 1000000) return last_;
   Point p;
   if (GdkDevice* dev = DefaultPointer()) {
     int x = 0, y = 0;
@@ -248,6 +255,9 @@ Point GdkPointer::CursorPos() {
     p.x = x;
     p.y = y;
   }
+  ++queries_;
+  answered_us_ = now;
+  last_ = p;
   return p;
 }
 
@@ -256,11 +266,44 @@ bool GdkPointer::IsActive(const ui::Form& form) {
   return w && GTK_IS_WINDOW(w) && gtk_window_is_active(GTK_WINDOW(w));
 }
 
+GdkPointer::~GdkPointer() { ForgetOrigin(); }
+
+void GdkPointer::ForgetOrigin() {
+  if (origin_.client) {
+    g_signal_handlers_disconnect_by_data(origin_.client, this);
+    g_object_remove_weak_pointer(G_OBJECT(origin_.client),
+                                 reinterpret_cast<gpointer*>(&origin_.client));
+  }
+  if (origin_.toplevel) {
+    g_signal_handlers_disconnect_by_data(origin_.toplevel, this);
+    g_object_remove_weak_pointer(G_OBJECT(origin_.toplevel),
+                                 reinterpret_cast<gpointer*>(&origin_.toplevel));
+  }
+  origin_ = {};
+}
+
 Point GdkPointer::ClientOrigin(const ui::Form& form) {
-  Point p;
   GtkWidget* client = GtkRenderer::ContainerOf(form);
   GdkWindow* win = client ? gtk_widget_get_window(client) : nullptr;
-  if (!win) return p;
+  if (!win) return Point{};
+  // Asked at every tick too: the answer is kept until the window is configured (moved or
+  // resized) or the client area laid out again, or for a second at most.
+  GtkWidget* toplevel = gtk_widget_get_toplevel(client);
+  if (client != origin_.client || toplevel != origin_.toplevel) {
+    ForgetOrigin();
+    origin_.client = client;
+    origin_.toplevel = toplevel;
+    g_object_add_weak_pointer(G_OBJECT(client), reinterpret_cast<gpointer*>(&origin_.client));
+    g_object_add_weak_pointer(G_OBJECT(toplevel), reinterpret_cast<gpointer*>(&origin_.toplevel));
+    auto stale = +[](GtkWidget*, gpointer, gpointer self) -> gboolean {
+      static_cast<GdkPointer*>(self)->origin_.known = false;
+      return FALSE;
+    };
+    g_signal_connect(toplevel, "configure-event", G_CALLBACK(stale), this);
+    g_signal_connect(client, "size-allocate", G_CALLBACK(stale), this);
+  }
+  const std::int64_t now = g_get_monotonic_time();
+  if (origin_.known && now - origin_.at_us < 1000000) return origin_.origin;
   int x = 0, y = 0;
   gdk_window_get_origin(win, &x, &y);
   GtkAllocation a;
@@ -269,9 +312,10 @@ Point GdkPointer::ClientOrigin(const ui::Form& form) {
     x += a.x;
     y += a.y;
   }
-  p.x = x;
-  p.y = y;
-  return p;
+  origin_.origin = Point{x, y};
+  origin_.known = true;
+  origin_.at_us = now;
+  return origin_.origin;
 }
 
 int GdkPointer::ScreenWidth() { return PrimaryMonitor().width; }

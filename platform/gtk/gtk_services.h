@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/gtk/pointer_motion.h"
 #include "platform/services.h"
 #include "ui/scheduler.h"
 
@@ -78,13 +79,47 @@ class GtkDialogs : public platform::Dialogs {
 };
 
 // The pointer of the display's default seat and the primary monitor's size.
+//
+// The program asks where the pointer is at every tick of its page watcher, and each question
+// is a round trip to the X server. On X11 the pointer's motion is watched instead (the raw
+// motion of the master devices, reported on the root window wherever the pointer is), and the
+// server is asked again only after the pointer has moved, or a second after the last answer
+// (a pointer moved by a program, which makes no raw motion, is seen within that second).
+// Elsewhere, or when the server cannot report raw motion, every question is asked. The client
+// area's place on the screen is kept likewise, until its window is configured (moved or
+// resized) or it is laid out again, or for a second.
 class GdkPointer : public platform::Pointer {
  public:
+  GdkPointer() = default;
+  ~GdkPointer() override;
+  GdkPointer(const GdkPointer&) = delete;
+  GdkPointer& operator=(const GdkPointer&) = delete;
+
   Point CursorPos() override;
   int ScreenWidth() override;
   int ScreenHeight() override;
   bool IsActive(const ui::Form& form) override;
   Point ClientOrigin(const ui::Form& form) override;
+
+  // How many times the position was asked of the display: for the tests.
+  int queries() const { return queries_; }
+
+ private:
+  void ForgetOrigin();
+
+  PointerMotion motion_;
+  // The last client area asked about (each pointer cleared when its widget goes).
+  struct Origin {
+    GtkWidget* client = nullptr;
+    GtkWidget* toplevel = nullptr;
+    bool known = false;
+    Point origin;
+    std::int64_t at_us = 0;
+  } origin_;
+  bool started_ = false, watching_ = false;
+  std::int64_t answered_us_ = 0;
+  Point last_;
+  int queries_ = 0;
 };
 
 // Switches the computer off through systemd-logind: PowerOff on the system D-Bus, not

@@ -17,6 +17,7 @@
 #include "platform/gtk/webkit_engine.h"
 #include "platform/web_browser.h"
 #include "tests/e2e/gtk_events.h"
+#include "tests/e2e/xtest_pointer.h"
 #include "text/sjis.h"
 #include "ui/application.h"
 #include "ui/form.h"
@@ -366,6 +367,28 @@ TEST_F(GtkRendererTest, SheetsAndTheirBrowsersFillTheShownPage) {
   g_object_unref(view);
 }
 
+// Where the client area is on the screen, as the X server says, and as the pointer service
+// says without asking it; also after the window has moved.
+TEST_F(GtkRendererTest, TheClientOriginFollowsTheWindow) {
+  GtkWidget* client = GtkRenderer::ContainerOf(form);
+  auto asked = [client] {
+    int x = 0, y = 0;
+    gdk_window_get_origin(gtk_widget_get_window(client), &x, &y);
+    GtkAllocation a;
+    gtk_widget_get_allocation(client, &a);
+    if (!gtk_widget_get_has_window(client)) x += a.x, y += a.y;
+    return platform::Point{x, y};
+  };
+  platform::gtk::GdkPointer pointer;
+  EXPECT_EQ(pointer.ClientOrigin(form), asked());
+  const platform::Point before = asked();
+  gtk_window_move(GTK_WINDOW(window), before.x + 37, before.y + 21);
+  ASSERT_TRUE(WaitFor([&] { return asked() != before; }));
+  // Seen from the window's configuration, before the second after which it is asked anyway.
+  EXPECT_TRUE(WaitFor([&] { return pointer.ClientOrigin(form) == asked(); }, 800));
+  EXPECT_EQ(asked().x - before.x, 37);
+}
+
 struct KeyCase {
   const char* what;
   guint keyval;
@@ -601,6 +624,28 @@ TEST(GlibSchedulerTest, TimersFireUntilRemovedAndQuitEndsRun) {
   s.Quit();                          // no loop running: the next Run returns at once
   s.Run();
   EXPECT_FALSE(s.running());
+}
+
+// The page watcher asks where the pointer is at every tick: the display is asked again only
+// once the pointer has moved, or after a second for a pointer that a program moved.
+TEST(GdkPointerTest, AsksTheDisplayAgainOnlyAfterThePointerHasMoved) {
+  using platform::Point;
+  platform::gtk::GdkPointer pointer;
+  const Point home = pointer.CursorPos();
+  e2e::MovePointer(10, 20);
+  ASSERT_TRUE(WaitFor([&] { return pointer.CursorPos() == Point{10, 20}; }));
+  const int asked = pointer.queries();
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(pointer.CursorPos(), (Point{10, 20}));
+  EXPECT_EQ(pointer.queries(), asked);
+
+  // Seen from its motion, before the second after which the display would be asked anyway.
+  e2e::MovePointer(30, 40);
+  EXPECT_TRUE(WaitFor([&] { return pointer.CursorPos() == Point{30, 40}; }, 800));
+  EXPECT_GT(pointer.queries(), asked);
+
+  e2e::WarpPointer(50, 60);
+  EXPECT_TRUE(WaitFor([&] { return pointer.CursorPos() == Point{50, 60}; }, 3000));
+  e2e::MovePointer(home.x, home.y);
 }
 
 // A message box runs a nested loop in which timers keep firing; its answer comes back.

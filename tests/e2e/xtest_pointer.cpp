@@ -12,4 +12,10 @@ void MovePointer(int x, int y) {
   XFlush(dpy);
 }
 
+void WarpPointer(int x, int y) {
+  Display* dpy = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+  XWarpPointer(dpy, None, DefaultRootWindow(dpy), 0, 0, 0, 0, x, y);
+  XFlush(dpy);
+}
+
 }  // namespace e2e

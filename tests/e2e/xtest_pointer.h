@@ -6,4 +6,7 @@ namespace e2e {
 
 void MovePointer(int x, int y);
 
+// Moves the pointer as a program does (XWarpPointer): no device moved, so no raw motion.
+void WarpPointer(int x, int y);
+
 }  // namespace e2e
