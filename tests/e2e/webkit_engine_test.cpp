@@ -498,19 +498,25 @@ TEST_F(WebKitEngineTest, RewritingAnInputOfAFrameAddsOneButtonAfterItEvenWhenThe
       " return b.length + ':' + (b.length ? b[0].previousElementSibling.name + ':' +"
       " b[0].value : ''); })()";
   ASSERT_TRUE(WaitFor([&] { return tab->Eval(count) == "1:chatctrl:発言"; })) << tab->Eval(count);
+  // Each frame's completion carries a snapshot taken at its load: on a loaded machine several
+  // may have been taken before the first rewrite reached the page, and their rewrites find
+  // their element replaced already. The page has one button whatever their number.
+  const int first = rewrites;
+  EXPECT_GE(first, 1);
 
-  // The top document completing again (the snapshot now holds the button) adds none.
+  // A frame completing again (the snapshot now holds the button) adds none.
   tab->events.completes.clear();
   tab->Eval("frames[0].location.reload(); 1");
   ASSERT_TRUE(WaitFor([&] { return tab->events.Completed(site_.Url("/links.html")); }));
-  EXPECT_EQ(rewrites, 1);
+  EXPECT_EQ(rewrites, first);
+  EXPECT_EQ(tab->Eval(count), "1:chatctrl:発言");
 
   // The input frame loaded anew has lost its button and gets exactly one again.
   tab->events.completes.clear();
   tab->Eval("frames[1].location.reload(); 1");
   ASSERT_TRUE(WaitFor([&] { return tab->events.Completed(site_.Url("/input.html")); }));
   ASSERT_TRUE(WaitFor([&] { return tab->Eval(count) == "1:chatctrl:発言"; })) << tab->Eval(count);
-  EXPECT_EQ(rewrites, 2);
+  EXPECT_EQ(rewrites, first + 1);
 }
 
 struct NewWindowCase {
