@@ -131,7 +131,7 @@ struct WebKitShared {
   // browser is loading a page, or after a while should the page never come.
   bool page_completed = false;
   guint blank_check = 0;  // the idle check for blank pages with nothing to wait for
-  guint blank_guard = 0;  // the while
+  guint blank_guard = 0;  // ends the wait should the page never come
   void HoldBlank();
   void ReleaseBlanks();
   static gboolean OnBlankCheck(gpointer self);
