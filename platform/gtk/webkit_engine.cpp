@@ -625,7 +625,11 @@ void WebKitEngine::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer
     bool answered = false;
     switch (engine->written_) {
       case Written::Loading:
-        engine->written_ = Written::Shown;
+        // The written page commits with its base address. A load begun before it (a blank
+        // page whose web process was still starting) may commit after WritePage was asked;
+        // taken for the written page, it would let the site's answer to it count as the
+        // submission's, and what waits for the login would go ahead without its session.
+        if (SameAddress(committed, engine->written_base_)) engine->written_ = Written::Shown;
         break;
       case Written::Shown:
         engine->written_ = Written::Answered;

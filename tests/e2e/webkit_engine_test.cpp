@@ -691,6 +691,31 @@ TEST_F(WebKitEngineTest, AWrittenPagePostsItsFormOnceFromTheSiteWithItsCookies) 
   EXPECT_EQ(site_.Count("GET", "/member/login/login_login_e.jsp"), 0);
 }
 
+// A page written just after a blank page was asked of a browser whose web process is still
+// starting: the blank page may commit after the write. Only the written page's commit starts
+// its submission, so what another tab asked meanwhile waits for the site's answer to the form.
+TEST_F(WebKitEngineTest, AWrittenPageAfterABlankPageStillStartingIsTheOneSubmitted) {
+  auto other = NewTab();
+  ASSERT_TRUE(other->Open(site_.Url("/next.html")));
+  const std::string action = site_.Url("/member/login/login_login_e.jsp");
+  for (int round = 0; round < 3; ++round) {
+    auto site_tab = NewTab();  // no web process yet
+    site_tab->engine->Navigate("about:blank");
+    site_tab->engine->WritePage(LoginPage(action, "太郎"_sj, "パス"_sj), action);
+    const std::size_t before = site_.Hits().size();
+    other->engine->Navigate(site_.Url("/next.html?after"));
+    ASSERT_TRUE(WaitFor([&] { return site_tab->events.Completed(action); })) << round;
+    ASSERT_TRUE(WaitFor([&] { return other->events.Completed(site_.Url("/next.html?after")); }));
+    std::vector<Hit> hits = site_.Hits();
+    std::vector<std::string> order;
+    for (std::size_t i = before; i < hits.size(); ++i)
+      order.push_back(hits[i].method + " " + hits[i].path);
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"POST /member/login/login_login_e.jsp", "GET /next.html"}))
+        << round;
+  }
+}
+
 TEST_F(WebKitEngineTest, TabsShareTheSiteCookies) {
   auto first = NewTab();
   auto second = NewTab();
