@@ -24,13 +24,7 @@ ui::Rect Dlu(int x, int y, int w, int h) {
   return {Scale(x, kBaseX, 4), Scale(y, kBaseY, 8), Scale(w, kBaseX, 4), Scale(h, kBaseY, 8)};
 }
 
-template <class T>
-T* Place(ui::Control* parent, const char* name, const std::string& caption, ui::Rect r) {
-  T* c = parent->Add<T>(name);
-  c->SetCaption(caption);
-  c->SetBounds(r);
-  return c;
-}
+using ui::Place;
 
 std::string HeadingOf(int page) {
   return text::TeikeiKeyName(page) + "キーで挿入する定型文の編集"_sj;

@@ -184,6 +184,15 @@ class Control {
   bool realigning_ = false;
 };
 
+// Adds a child with its caption and bounds, as the forms lay out their controls.
+template <class T>
+T* Place(Control* parent, const char* name, const std::string& caption, Rect r) {
+  T* c = parent->Add<T>(name);
+  c->SetCaption(caption);
+  c->SetBounds(r);
+  return c;
+}
+
 class Panel : public Control {
  public:
   Panel(Control* parent, std::string name) : Control(parent, Kind::Panel, std::move(name)) {}

@@ -40,13 +40,7 @@ std::optional<long long> Decimal(const std::string& s) {
   return s[0] == '-' ? -v : v;
 }
 
-template <class T>
-T* Place(ui::Control* parent, const char* name, const std::string& caption, ui::Rect r) {
-  T* c = parent->Add<T>(name);
-  c->SetCaption(caption);
-  c->SetBounds(r);
-  return c;
-}
+using ui::Place;
 
 // A label sized to its caption, as an auto-sized label is: 6 pixels a byte, 12 high.
 ui::Label* Caption(ui::Control* parent, const char* name, const std::string& caption, int left,

@@ -17,13 +17,7 @@ namespace {
 
 const ui::Color kToolBarGrey = ui::Color::Rgb(60, 60, 60);
 
-template <class T>
-T* Place(ui::Control* parent, const char* name, const std::string& caption, ui::Rect r) {
-  T* c = parent->Add<T>(name);
-  c->SetCaption(caption);
-  c->SetBounds(r);
-  return c;
-}
+using ui::Place;
 
 }  // namespace
 
