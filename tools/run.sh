@@ -9,18 +9,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 port=${HOBNEST_PORT:-8931}
 run="$root/run"
-mkdir -p "$run"
-# The program folder ships the add-ins: the default icon and the template editor.
-cp -r "$root/assets/AddIn" "$run/"
-cp "$root/build/template-editor/Quillet" "$run/AddIn/006Quillet/Quillet"
-cat >"$run/Hosts.txt" <<HOSTS
-# Every host role of the site is the stand-in hobnest-sim on this machine.
-SITE = 127.0.0.1:$port
-HOMEPAGE = 127.0.0.1:$port
-APP = 127.0.0.1:$port
-BOARD = 127.0.0.1:$port
-UPDATE = 127.0.0.1:$port
-HOSTS
+# Without a display nobody can answer the first start's ID box: a member who has started before.
+member=""
+[ -n "${DISPLAY:-}" ] || member=taro
+"$root/tools/program-folder.sh" "$run" "$port" "$root/build" ${member:+"$member"}
 
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
@@ -40,8 +32,7 @@ if [ -n "${DISPLAY:-}" ]; then
   exit 0
 fi
 
-# No display: a virtual one, a member who has started before, and a screenshot of the window.
-[ -f your.id ] || printf 'taro\r\n0\r\n' >your.id
+# No display: a virtual one, and a screenshot of the window.
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)

@@ -28,12 +28,7 @@ wait_for() {
 
 # The program folder as the run command prepares it, for a member who has started before.
 port=$((20000 + RANDOM % 20000))
-cp -r "$root/assets/AddIn" "$work/"
-cp "$build/template-editor/Quillet" "$work/AddIn/006Quillet/Quillet"
-printf 'taro\r\n0\r\n' >"$work/your.id"
-for role in SITE HOMEPAGE APP BOARD UPDATE; do
-  printf '%s = 127.0.0.1:%s\r\n' "$role" "$port" >>"$work/Hosts.txt"
-done
+"$root/tools/program-folder.sh" "$work" "$port" "$build" taro
 mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR=$work/runtime
 

@@ -51,16 +51,7 @@ port=$(sed -n 's|^hobnest-sim: http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/hobne
 
 # The program folder: the add-ins it ships, the hosts, a member who has started before.
 folder="$work/run"
-mkdir -p "$folder"
-[ -d "$root/assets/AddIn" ] && cp -r "$root/assets/AddIn" "$folder/"
-cat >"$folder/Hosts.txt" <<HOSTS
-SITE = 127.0.0.1:$port
-HOMEPAGE = 127.0.0.1:$port
-APP = 127.0.0.1:$port
-BOARD = 127.0.0.1:$port
-UPDATE = 127.0.0.1:$port
-HOSTS
-printf 'taro\r\n0\r\n' >"$folder/your.id"
+"$root/tools/program-folder.sh" "$folder" "$port" "$build" taro
 
 # A fresh virtual display; Xvfb names the free display it took.
 exec {displayfd}<> <(:)
