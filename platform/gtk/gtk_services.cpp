@@ -241,13 +241,8 @@ GdkRectangle PrimaryMonitor() {
 }  // namespace
 
 Point GdkPointer::CursorPos() {
-  if (!started_) {
-    started_ = true;
-    watching_ = motion_.Start();
-  }
   const std::int64_t now = g_get_monotonic_time();
-  const bool moved = motion_.TakeMoved();
-  if (watching_ && !moved && now - answered_us_ < 1000000) return last_;
+  if (!motion_.TakeMoved() && now - answered_us_ < 1000000) return last_;
   Point p;
   if (GdkDevice* dev = DefaultPointer()) {
     int x = 0, y = 0;

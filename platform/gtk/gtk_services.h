@@ -116,7 +116,6 @@ class GdkPointer : public platform::Pointer {
     Point origin;
     std::int64_t at_us = 0;
   } origin_;
-  bool started_ = false, watching_ = false;
   std::int64_t answered_us_ = 0;
   Point last_;
   int queries_ = 0;

@@ -11,7 +11,6 @@ PointerMotion::~PointerMotion() {
 }
 
 bool PointerMotion::Start() {
-  if (watching_) return true;
   GdkDisplay* display = gdk_display_get_default();
   if (!display || !GDK_IS_X11_DISPLAY(display)) return false;
   Display* x = gdk_x11_display_get_xdisplay(display);
@@ -26,12 +25,14 @@ bool PointerMotion::Start() {
   XISelectEvents(x, DefaultRootWindow(x), &mask, 1);
   if (gdk_x11_display_error_trap_pop(display) != 0) return false;
   gdk_window_add_filter(nullptr, reinterpret_cast<GdkFilterFunc>(OnXEvent), this);
-  watching_ = true;
-  moved_ = true;
   return true;
 }
 
 bool PointerMotion::TakeMoved() {
+  if (!started_) {
+    started_ = true;
+    watching_ = Start();
+  }
   bool moved = moved_ || !watching_;
   moved_ = false;
   return moved;

@@ -12,15 +12,16 @@ class PointerMotion {
   PointerMotion(const PointerMotion&) = delete;
   PointerMotion& operator=(const PointerMotion&) = delete;
 
-  // Starts watching on the default display; false when it cannot be watched (not X11, or a
-  // server that reports no raw motion).
-  bool Start();
-  // Whether the pointer has moved since the last call (or since the start).
+  // Whether the pointer may have moved since the last call: the first call starts watching
+  // on the default display, and where the motion cannot be watched (not X11, or a server
+  // that reports no raw motion) the answer is always yes.
   bool TakeMoved();
 
  private:
+  bool Start();
   static int OnXEvent(void* xevent, void* event, void* self);
 
+  bool started_ = false;
   bool watching_ = false;
   bool moved_ = true;
   int xi_opcode_ = -1;
